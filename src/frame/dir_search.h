@@ -1,0 +1,29 @@
+// One step of a directory search by a wildcard mask.
+#ifndef CORVANE_FRAME_DIR_SEARCH_H_
+#define CORVANE_FRAME_DIR_SEARCH_H_
+
+#include <cstdint>
+#include <string_view>
+
+#include "frame/short_text.h"
+#include "platform/platform.h"
+
+namespace corvane {
+
+// Owned by the caller, one per independent search.
+struct FileSearchState {
+  os::SearchHandle handle;
+  Text name;               // the entry found last, without directory
+  std::uint32_t size = 0;  // its size, low 32 bits
+};
+
+// With *found false, starts a new search for mask (a directory followed by a
+// pattern; "*" and "?" as on Win32, letter case ignored); otherwise goes on
+// with the search in *state. Only regular files that are not hidden are
+// delivered. Sets and returns *found. A mask without wildcards makes one step
+// an existence test for one file. Never stops the program.
+bool DirSearchStep(std::string_view mask, FileSearchState* state, bool* found);
+
+}  // namespace corvane
+
+#endif  // CORVANE_FRAME_DIR_SEARCH_H_

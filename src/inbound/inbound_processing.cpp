@@ -1,0 +1,7 @@
+#include "inbound/inbound_processing.h"
+
+namespace corvane {
+
+void ProcessInbound() {}
+
+}  // namespace corvane

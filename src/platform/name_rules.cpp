@@ -1,0 +1,76 @@
+#include "platform/name_rules.h"
+
+namespace corvane::os {
+
+bool IsWin32Name(std::string_view name) {
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 32) return false;
+    switch (c) {
+      case '\\':
+      case '*':
+      case '?':
+      case ':':
+      case '"':
+      case '<':
+      case '>':
+      case '|':
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+bool IsHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
+
+bool HasWildcards(std::string_view pattern) {
+  return pattern.find_first_of("*?") != std::string_view::npos;
+}
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  // Iterative glob with one back-track point for the last "*": linear enough
+  // for file names, and no recursion on hostile patterns.
+  std::size_t p = 0;
+  std::size_t n = 0;
+  std::size_t star = std::string_view::npos;
+  std::size_t resume = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      resume = n;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      n = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+int CompareNames(std::string_view a, std::string_view b) {
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < common; ++i) {
+    const auto fa = static_cast<unsigned char>(FoldCase(a[i]));
+    const auto fb = static_cast<unsigned char>(FoldCase(b[i]));
+    if (fa != fb) return fa < fb ? -1 : 1;
+  }
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  return a.compare(b);
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace corvane::os

@@ -1,0 +1,361 @@
+// POSIX implementation of the platform layer. It gives the program the Win32
+// behaviour it relies on: "\" separators, names matched ignoring case, moves
+// that never replace a target, Win32 error numbers.
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/name_index_posix.h"
+#include "platform/name_rules.h"
+#include "platform/platform.h"
+
+namespace corvane::os {
+namespace {
+
+std::string NativePath(std::string_view path) {
+  std::string native(path);
+  std::replace(native.begin(), native.end(), '\\', '/');
+  return native;
+}
+
+std::string ParentOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The Win32 number for an errno of an operation on path.
+ErrorCode FromErrno(int error, const std::string& path) {
+  switch (error) {
+    case ENOENT:
+      return IsDirectory(ParentOf(path)) ? kFileNotFound : kPathNotFound;
+    case ENOTDIR:
+      return kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      return kAccessDenied;
+    case EEXIST:
+      return kAlreadyExists;
+    case ENOSPC:
+      return kDiskFull;
+    case EMFILE:
+    case ENFILE:
+      return kTooManyOpenFiles;
+    case ENAMETOOLONG:
+      return kNameTooLong;
+    case EROFS:
+      return kWriteProtect;
+    case EBUSY:
+      return kSharingViolation;
+    default:
+      return kGeneralFailure;
+  }
+}
+
+int Fd(FileHandle file) { return static_cast<int>(file.value); }
+
+ErrorCode OpenResolved(const std::string& path, int flags, FileHandle* file) {
+  const int fd = open(path.c_str(), flags | O_CLOEXEC, 0666);
+  if (fd < 0) return FromErrno(errno, path);
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Win32 will not open a directory as a file
+    close(fd);
+    return kAccessDenied;
+  }
+  file->value = fd;
+  return kOk;
+}
+
+ErrorCode WriteAll(int fd, const void* buffer, std::size_t size) {
+  const char* bytes = static_cast<const char*>(buffer);
+  while (size > 0) {
+    const ssize_t done = write(fd, bytes, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return kWriteFault;
+    bytes += done;
+    size -= static_cast<std::size_t>(done);
+  }
+  return kOk;
+}
+
+// Copies from to a target created exclusively, then removes from: the move of
+// last resort across file systems. On any failure the partial target goes
+// and the source stays, so no data is lost either way.
+ErrorCode CopyThenRemove(const std::string& from, const std::string& to) {
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return FromErrno(errno, from);
+  struct stat st {};
+  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(in);
+    return kAccessDenied;
+  }
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+  if (out < 0) {
+    const ErrorCode error = FromErrno(errno, to);
+    close(in);
+    return error;
+  }
+  ErrorCode error = kOk;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = read(in, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) error = kReadFault;
+    if (got <= 0) break;
+    error = WriteAll(out, buffer, static_cast<std::size_t>(got));
+    if (error != kOk) break;
+  }
+  if (error == kOk) {
+    // Keep the file's dates: sysops sort file areas by them.
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    futimens(out, times);
+    if (fsync(out) != 0) error = kWriteFault;
+  }
+  if (close(out) != 0 && error == kOk) error = kWriteFault;
+  close(in);
+  if (error == kOk && unlink(from.c_str()) != 0) error = FromErrno(errno, from);
+  if (error != kOk) unlink(to.c_str());
+  return error;
+}
+
+// A wildcard search: the matching names taken at the first step, sorted.
+struct Snapshot {
+  std::string directory;  // ends in "/" or is empty
+  std::vector<std::string> names;
+  std::size_t next = 0;
+};
+
+void SplitMask(const std::string& mask, std::string* directory, std::string* pattern) {
+  const auto slash = mask.find_last_of('/');
+  *directory = slash == std::string::npos ? std::string() : mask.substr(0, slash + 1);
+  *pattern = slash == std::string::npos ? mask : mask.substr(slash + 1);
+}
+
+// Fills entry when path is a regular file (links followed) with a name a
+// search may deliver.
+bool Deliverable(const std::string& path, std::string_view name, DirEntry* entry) {
+  if (name.empty() || name.size() > 255 || IsHiddenName(name) || !IsWin32Name(name)) return false;
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  std::memcpy(entry->name, name.data(), name.size());
+  entry->name[name.size()] = '\0';
+  entry->name_length = name.size();
+  entry->size = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+bool NextFromSnapshot(Snapshot* snapshot, DirEntry* entry) {
+  while (snapshot->next < snapshot->names.size()) {
+    const std::string& name = snapshot->names[snapshot->next++];
+    if (Deliverable(snapshot->directory + name, name, entry)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void StartUp() {
+  // A closed pipe on stdout must be a write error, not a silent death.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+ErrorCode OpenExisting(std::string_view path, FileAccess access, FileHandle* file) {
+  const std::string resolved = posix::ResolvePath(NativePath(path));
+  return OpenResolved(resolved, access == FileAccess::kRead ? O_RDONLY : O_RDWR, file);
+}
+
+ErrorCode CreateTruncated(std::string_view path, FileHandle* file) {
+  const std::string resolved = posix::ResolvePath(NativePath(path));
+  posix::BeginEntryChange(resolved);
+  const ErrorCode error = OpenResolved(resolved, O_RDWR | O_CREAT | O_TRUNC, file);
+  posix::EndEntryChange(resolved, error == kOk);
+  return error;
+}
+
+ErrorCode Read(FileHandle file, void* buffer, std::size_t size, std::size_t* done) {
+  *done = 0;
+  if (!file.IsOpen()) return kFileNotOpen;
+  char* bytes = static_cast<char*>(buffer);
+  while (*done < size) {
+    const ssize_t got = read(Fd(file), bytes + *done, size - *done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return kReadFault;
+    if (got == 0) break;
+    *done += static_cast<std::size_t>(got);
+  }
+  return kOk;
+}
+
+ErrorCode Write(FileHandle file, const void* buffer, std::size_t size) {
+  if (!file.IsOpen()) return kFileNotOpen;
+  return WriteAll(Fd(file), buffer, size);
+}
+
+ErrorCode Seek(FileHandle file, std::uint64_t position) {
+  if (!file.IsOpen()) return kFileNotOpen;
+  if (lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) < 0) return kGeneralFailure;
+  return kOk;
+}
+
+ErrorCode SeekToEnd(FileHandle file) {
+  if (!file.IsOpen()) return kFileNotOpen;
+  if (lseek(Fd(file), 0, SEEK_END) < 0) return kGeneralFailure;
+  return kOk;
+}
+
+ErrorCode Position(FileHandle file, std::uint64_t* position) {
+  if (!file.IsOpen()) return kFileNotOpen;
+  const off_t at = lseek(Fd(file), 0, SEEK_CUR);
+  if (at < 0) return kGeneralFailure;
+  *position = static_cast<std::uint64_t>(at);
+  return kOk;
+}
+
+ErrorCode Length(FileHandle file, std::uint64_t* length) {
+  if (!file.IsOpen()) return kFileNotOpen;
+  struct stat st {};
+  if (fstat(Fd(file), &st) != 0) return kGeneralFailure;
+  *length = static_cast<std::uint64_t>(st.st_size);
+  return kOk;
+}
+
+ErrorCode Close(FileHandle* file) {
+  if (!file->IsOpen()) return kFileNotOpen;
+  const int fd = Fd(*file);
+  file->value = -1;
+  return close(fd) == 0 ? kOk : kWriteFault;
+}
+
+ErrorCode RemoveFile(std::string_view path) {
+  const std::string resolved = posix::ResolvePath(NativePath(path));
+  if (IsDirectory(resolved)) return kAccessDenied;
+  posix::BeginEntryChange(resolved);
+  const int result = unlink(resolved.c_str());
+  const int error = errno;
+  posix::EndEntryChange(resolved, result != 0);
+  return result == 0 ? kOk : FromErrno(error, resolved);
+}
+
+ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
+  const std::string source = posix::ResolvePath(NativePath(from));
+  const std::string target = posix::ResolvePath(NativePath(to));
+  struct stat st {};
+  if (lstat(source.c_str(), &st) != 0) return FromErrno(errno, source);
+  // The resolved target names an existing entry in any letter case.
+  if (lstat(target.c_str(), &st) == 0) return kAlreadyExists;
+
+  posix::BeginEntryChange(source);
+  posix::BeginEntryChange(target);
+  ErrorCode error = kOk;
+  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno == EINVAL || errno == ENOSYS) {
+      // No atomic no-replace on this file system; the check above stands.
+      if (rename(source.c_str(), target.c_str()) != 0) {
+        error = errno == EXDEV ? CopyThenRemove(source, target) : FromErrno(errno, target);
+      }
+    } else if (errno == EXDEV) {
+      error = CopyThenRemove(source, target);
+    } else {
+      error = FromErrno(errno, errno == ENOENT ? source : target);
+    }
+  }
+  posix::EndEntryChange(source, error != kOk);
+  posix::EndEntryChange(target, error == kOk);
+  return error;
+}
+
+bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
+  FindClose(search);
+  const std::string native = NativePath(mask);
+  std::string directory;
+  std::string pattern;
+  SplitMask(native, &directory, &pattern);
+  if (pattern.empty()) return false;
+
+  if (!HasWildcards(pattern)) {
+    // One name: a direct probe, no directory scan.
+    const std::string resolved = posix::ResolvePath(native);
+    const auto slash = resolved.find_last_of('/');
+    const std::string_view name = slash == std::string::npos
+                                      ? std::string_view(resolved)
+                                      : std::string_view(resolved).substr(slash + 1);
+    return IsWin32Name(pattern) && Deliverable(resolved, name, entry);
+  }
+
+  auto snapshot = std::make_unique<Snapshot>();
+  snapshot->directory = directory.empty() ? std::string() : posix::ResolvePath(directory);
+  if (!snapshot->directory.empty() && snapshot->directory.back() != '/') {
+    snapshot->directory.push_back('/');
+  }
+  DIR* stream = opendir(snapshot->directory.empty() ? "." : snapshot->directory.c_str());
+  if (stream == nullptr) return false;
+  while (const dirent* found = readdir(stream)) {
+    const std::string_view name(found->d_name);
+    if (!IsHiddenName(name) && IsWin32Name(name) && WildcardMatch(pattern, name)) {
+      snapshot->names.emplace_back(name);
+    }
+  }
+  closedir(stream);
+  std::sort(snapshot->names.begin(), snapshot->names.end(),
+            [](const std::string& a, const std::string& b) { return CompareNames(a, b) < 0; });
+  if (!NextFromSnapshot(snapshot.get(), entry)) return false;
+  search->state = snapshot.release();
+  return true;
+}
+
+bool FindNext(SearchHandle* search, DirEntry* entry) {
+  auto* snapshot = static_cast<Snapshot*>(search->state);
+  if (snapshot == nullptr) return false;
+  if (NextFromSnapshot(snapshot, entry)) return true;
+  FindClose(search);
+  return false;
+}
+
+void FindClose(SearchHandle* search) {
+  delete static_cast<Snapshot*>(search->state);
+  search->state = nullptr;
+}
+
+LocalDate Today() {
+  const time_t now = time(nullptr);
+  struct tm local {};
+  localtime_r(&now, &local);
+  return LocalDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday};
+}
+
+std::size_t ExecutablePath(char* buffer, std::size_t capacity) {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  if (length <= 0) return 0;
+  const std::size_t count = std::min(static_cast<std::size_t>(length), capacity);
+  for (std::size_t i = 0; i < count; ++i) buffer[i] = path[i] == '/' ? '\\' : path[i];
+  return count;
+}
+
+ErrorCode WriteStdout(const char* data, std::size_t size) { return WriteAll(1, data, size); }
+
+ErrorCode WriteStderr(const char* data, std::size_t size) { return WriteAll(2, data, size); }
+
+void Exit(int code) { std::exit(code); }
+
+}  // namespace corvane::os

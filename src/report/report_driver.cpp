@@ -1,0 +1,7 @@
+#include "report/report_driver.h"
+
+namespace corvane {
+
+void CreateReport() {}
+
+}  // namespace corvane
