@@ -46,9 +46,9 @@ TEST(Frame, ModeNumbersAreReducedToEightBits) {
   // Modes other than 0, 1 and 2 must touch nothing; the mode line shows the
   // number after reduction.
   const Case cases[] = {
-      {"3", 3},     {"abc", 255}, {"1 ", 255},    {" ", 255},  {"", 255},
-      {"259", 3},   {"-1", 255},  {"$FF", 255},   {"$103", 3}, {"2147483648", 255},
-      {"-253", 3},  {"+7", 7},    {"4294967299", 255},
+      {"3", 3},    {"abc", 255}, {"1 ", 255},         {" ", 255},  {"", 255},
+      {"259", 3},  {"-1", 255},  {"$FF", 255},        {"$103", 3}, {"2147483648", 255},
+      {"-253", 3}, {"+7", 7},    {"4294967299", 255},
   };
   for (const Case& c : cases) {
     Sandbox box;

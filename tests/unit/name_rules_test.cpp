@@ -12,10 +12,17 @@ TEST(NameRules, WildcardMatchIgnoresCase) {
     bool match;
   };
   const Case cases[] = {
-      {"*.tic", "TK000001.TIC", true}, {"*.tic", "a.tic", true},   {"*.tic", ".tic", true},
-      {"*.tic", "a.tic.bak", false},   {"*.tic", "atic", false},   {"?.tic", "ab.tic", false},
-      {"a?c", "ABC", true},            {"*", "", true},            {"a*b*c", "aXXbYYc", true},
-      {"a*b*c", "aXXbYY", false},      {"FILE.ZIP", "file.zip", true},
+      {"*.tic", "TK000001.TIC", true},
+      {"*.tic", "a.tic", true},
+      {"*.tic", ".tic", true},
+      {"*.tic", "a.tic.bak", false},
+      {"*.tic", "atic", false},
+      {"?.tic", "ab.tic", false},
+      {"a?c", "ABC", true},
+      {"*", "", true},
+      {"a*b*c", "aXXbYYc", true},
+      {"a*b*c", "aXXbYY", false},
+      {"FILE.ZIP", "file.zip", true},
       {"*ab", "aab", true},
   };
   for (const Case& c : cases) {

@@ -14,9 +14,8 @@ TEST(TextHelpers, HexText) {
     const char* text;
   };
   const Case cases[] = {
-      {0, 8, "00000000"},   {4294967295u, 8, "FFFFFFFF"}, {255, 1, "FF"},
-      {10, 2, "0A"},        {0, 0, "0"},                  {0x5C7CFCB7u, 8, "5C7CFCB7"},
-      {0x1234, 2, "1234"},  {1, 10, "0000000001"},
+      {0, 8, "00000000"}, {4294967295u, 8, "FFFFFFFF"}, {255, 1, "FF"},      {10, 2, "0A"},
+      {0, 0, "0"},        {0x5C7CFCB7u, 8, "5C7CFCB7"}, {0x1234, 2, "1234"}, {1, 10, "0000000001"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(HexText(c.value, c.digits).view(), c.text) << c.value << "/" << int(c.digits);
