@@ -65,6 +65,10 @@ ErrorCode Length(FileHandle file, std::uint64_t* length);
 // Closes the file and marks the handle as not open.
 ErrorCode Close(FileHandle* file);
 
+// True when both paths name one existing file or directory, however they
+// are spelt ("in\", "IN\", "./in\"). An empty path is the current directory.
+bool SameEntry(std::string_view a, std::string_view b);
+
 ErrorCode RemoveFile(std::string_view path);
 // Moves a file, also across file systems; fails when the target exists in any
 // letter case, and gives the target exactly the name asked for.

@@ -246,6 +246,15 @@ ErrorCode Close(FileHandle* file) {
   return close(fd) == 0 ? kOk : kWriteFault;
 }
 
+bool SameEntry(std::string_view a, std::string_view b) {
+  const std::string first = posix::ResolvePath(a.empty() ? std::string(".") : NativePath(a));
+  const std::string second = posix::ResolvePath(b.empty() ? std::string(".") : NativePath(b));
+  struct stat one {};
+  struct stat two {};
+  return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &two) == 0 &&
+         one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+}
+
 ErrorCode RemoveFile(std::string_view path) {
   const std::string resolved = posix::ResolvePath(NativePath(path));
   if (IsDirectory(resolved)) return kAccessDenied;
