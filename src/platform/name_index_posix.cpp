@@ -3,7 +3,12 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cstring>
+#include <functional>
 #include <map>
+#include <memory>
+#include <memory_resource>
+#include <string>
 #include <unordered_map>
 #include <utility>
 
@@ -20,42 +25,61 @@ struct DirIdentity {
   }
 };
 
-struct ModTime {
-  timespec when{};
-  bool operator==(const ModTime& other) const {
-    return when.tv_sec == other.when.tv_sec && when.tv_nsec == other.when.tv_nsec;
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Hashes std::pmr::string keys and std::string_view probes alike, so a
+// lookup needs no string of its own.
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view name) const {
+    return std::hash<std::string_view>{}(name);
   }
 };
 
 // The names of one directory, keyed by their case-folded form. Several names
-// may share a key; a lookup resolves to the smallest in byte order.
+// may share a key; a lookup resolves to the smallest in byte order. Names
+// live in an arena that grows in large steps, so adding one is not a heap
+// allocation of its own.
 struct DirIndex {
-  ModTime built_at;
-  std::unordered_multimap<std::string, std::string> by_folded;
+  explicit DirIndex(const timespec& mtime) : built_at(mtime) {}
+  timespec built_at;
+  std::pmr::monotonic_buffer_resource arena;
+  std::pmr::unordered_multimap<std::pmr::string, std::pmr::string, NameHash, std::equal_to<>>
+      by_folded{&arena};
 };
 
-std::map<DirIdentity, DirIndex>& Indexes() {
-  static std::map<DirIdentity, DirIndex> indexes;
+std::map<DirIdentity, std::unique_ptr<DirIndex>>& Indexes() {
+  static std::map<DirIdentity, std::unique_ptr<DirIndex>> indexes;
   return indexes;
 }
 
-std::string Folded(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) c = FoldCase(c);
-  return folded;
-}
+// The case-folded form of a name; names are at most 255 bytes long.
+class FoldedName {
+ public:
+  explicit FoldedName(std::string_view name) : length_(name.size() < 256 ? name.size() : 256) {
+    for (std::size_t i = 0; i < length_; ++i) text_[i] = FoldCase(name[i]);
+  }
+  std::string_view view() const { return {text_, length_}; }
+
+ private:
+  char text_[256];
+  std::size_t length_;
+};
 
 void AddName(DirIndex& index, std::string_view name) {
-  const std::string key = Folded(name);
-  auto [first, last] = index.by_folded.equal_range(key);
+  const FoldedName key(name);
+  auto [first, last] = index.by_folded.equal_range(key.view());
   for (auto it = first; it != last; ++it) {
     if (it->second == name) return;
   }
-  index.by_folded.emplace(key, name);
+  index.by_folded.emplace(std::piecewise_construct, std::forward_as_tuple(key.view()),
+                          std::forward_as_tuple(name));
 }
 
 void RemoveName(DirIndex& index, std::string_view name) {
-  auto [first, last] = index.by_folded.equal_range(Folded(name));
+  auto [first, last] = index.by_folded.equal_range(FoldedName(name).view());
   for (auto it = first; it != last; ++it) {
     if (it->second == name) {
       index.by_folded.erase(it);
@@ -64,122 +88,145 @@ void RemoveName(DirIndex& index, std::string_view name) {
   }
 }
 
-// The smallest name in byte order equal to name ignoring case, or nullptr.
-const std::string* FindName(const DirIndex& index, std::string_view name) {
-  const std::string* best = nullptr;
-  auto [first, last] = index.by_folded.equal_range(Folded(name));
+// The smallest name in byte order equal to name ignoring case, or empty.
+std::string_view FindName(const DirIndex& index, std::string_view name) {
+  std::string_view best;
+  auto [first, last] = index.by_folded.equal_range(FoldedName(name).view());
   for (auto it = first; it != last; ++it) {
-    if (best == nullptr || it->second < *best) best = &it->second;
+    const std::string_view candidate(it->second);
+    if (best.empty() || candidate < best) best = candidate;
   }
   return best;
 }
 
-bool StatDirectory(const std::string& dir, DirIdentity* id, ModTime* mtime) {
+bool StatDirectory(const char* dir, DirIdentity* id, timespec* mtime) {
   struct stat st {};
-  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
   *id = DirIdentity{st.st_dev, st.st_ino};
-  *mtime = ModTime{st.st_mtim};
+  *mtime = st.st_mtim;
   return true;
 }
 
 // The index of dir, built or rebuilt when missing or out of date; nullptr
 // when dir cannot be read.
-DirIndex* CurrentIndex(const std::string& dir) {
+const DirIndex* CurrentIndex(const char* dir) {
   DirIdentity id;
-  ModTime mtime;
+  timespec mtime{};
   if (!StatDirectory(dir, &id, &mtime)) return nullptr;
   auto found = Indexes().find(id);
-  if (found != Indexes().end() && found->second.built_at == mtime) return &found->second;
-
-  DIR* stream = opendir(dir.c_str());
+  if (found != Indexes().end() && SameTime(found->second->built_at, mtime)) {
+    return found->second.get();
+  }
+  DIR* stream = opendir(dir);
   if (stream == nullptr) return nullptr;
-  DirIndex fresh;
-  fresh.built_at = mtime;
+  auto fresh = std::make_unique<DirIndex>(mtime);
   while (const dirent* entry = readdir(stream)) {
     const std::string_view name(entry->d_name);
-    if (name != "." && name != "..") AddName(fresh, name);
+    if (name != "." && name != "..") AddName(*fresh, name);
   }
   closedir(stream);
-  return &(Indexes()[id] = std::move(fresh));
+  return (Indexes()[id] = std::move(fresh)).get();
 }
 
-std::string ParentOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string_view BaseName(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string_view(path)
-                                    : std::string_view(path).substr(slash + 1);
-}
-
-bool Exists(const std::string& path) {
+bool Exists(const char* path) {
   struct stat st {};
-  return lstat(path.c_str(), &st) == 0;
+  return lstat(path, &st) == 0;
 }
 
 }  // namespace
 
-std::string ResolvePath(std::string_view path) {
-  std::string exact(path);
-  if (exact.empty() || Exists(exact)) return exact;
+bool PathBuffer::Append(std::string_view text) {
+  const std::size_t room = kCapacity - length_;
+  const std::size_t count = text.size() < room ? text.size() : room;
+  std::memcpy(text_ + length_, text.data(), count);
+  Truncate(length_ + count);
+  return count == text.size();
+}
 
-  std::string resolved;
+bool NativePath(std::string_view path, PathBuffer* native) {
+  const bool whole = native->Assign(path);
+  native->ReplaceAll('\\', '/');
+  return whole;
+}
+
+void ParentOf(std::string_view path, PathBuffer* parent) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string_view::npos) {
+    parent->Assign(".");
+  } else {
+    parent->Assign(path.substr(0, slash == 0 ? 1 : slash));
+  }
+}
+
+std::string_view BaseName(std::string_view path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool ResolvePath(std::string_view path, PathBuffer* resolved) {
+  if (!resolved->Assign(path)) return false;
+  if (path.empty() || Exists(resolved->c_str())) return true;
+
+  resolved->Truncate(0);
   std::size_t start = 0;
   if (path.front() == '/') {
-    resolved = "/";
+    resolved->Append("/");
     start = 1;
   }
   bool parent_exists = true;
+  PathBuffer dir;
   while (start <= path.size()) {
     std::size_t end = path.find('/', start);
     if (end == std::string_view::npos) end = path.size();
     const std::string_view component = path.substr(start, end - start);
     if (!component.empty()) {
-      const std::size_t before = resolved.size();
-      resolved.append(component);
-      if (parent_exists && component != "." && component != ".." && !Exists(resolved)) {
-        const std::string dir = before == 0 ? std::string(".") : resolved.substr(0, before);
-        const DirIndex* index = CurrentIndex(dir);
-        const std::string* match = index ? FindName(*index, component) : nullptr;
-        if (match != nullptr) {
-          resolved.replace(before, component.size(), *match);
+      const std::size_t before = resolved->size();
+      if (!resolved->Append(component)) return false;
+      if (parent_exists && component != "." && component != ".." && !Exists(resolved->c_str())) {
+        dir.Assign(before == 0 ? std::string_view(".") : resolved->view().substr(0, before));
+        const DirIndex* index = CurrentIndex(dir.c_str());
+        const std::string_view match = index ? FindName(*index, component) : std::string_view();
+        if (!match.empty()) {
+          resolved->Truncate(before);
+          resolved->Append(match);  // same length as component
         } else {
           parent_exists = false;
         }
       }
     }
-    if (end < path.size()) resolved.push_back('/');
+    if (end < path.size() && !resolved->Append("/")) return false;
     start = end + 1;
   }
-  return resolved;
+  return true;
 }
 
-void BeginEntryChange(const std::string& path) {
+void BeginEntryChange(std::string_view path) {
+  PathBuffer dir;
+  ParentOf(path, &dir);
   DirIdentity id;
-  ModTime mtime;
-  if (!StatDirectory(ParentOf(path), &id, &mtime)) return;
+  timespec mtime{};
+  if (!StatDirectory(dir.c_str(), &id, &mtime)) return;
   auto found = Indexes().find(id);
   // Changed by someone else since it was built: drop it, the next lookup
   // rebuilds it.
-  if (found != Indexes().end() && !(found->second.built_at == mtime)) Indexes().erase(found);
+  if (found != Indexes().end() && !SameTime(found->second->built_at, mtime)) {
+    Indexes().erase(found);
+  }
 }
 
-void EndEntryChange(const std::string& path, bool exists_now) {
+void EndEntryChange(std::string_view path, bool exists_now) {
+  PathBuffer dir;
+  ParentOf(path, &dir);
   DirIdentity id;
-  ModTime mtime;
-  if (!StatDirectory(ParentOf(path), &id, &mtime)) return;
+  timespec mtime{};
+  if (!StatDirectory(dir.c_str(), &id, &mtime)) return;
   auto found = Indexes().find(id);
   if (found == Indexes().end()) return;
-  DirIndex& index = found->second;
-  const std::string_view name = BaseName(path);
+  DirIndex& index = *found->second;
   if (exists_now) {
-    AddName(index, name);
+    AddName(index, BaseName(path));
   } else {
-    RemoveName(index, name);
+    RemoveName(index, BaseName(path));
   }
   index.built_at = mtime;
 }

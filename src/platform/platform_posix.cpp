@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -25,29 +26,28 @@
 namespace corvane::os {
 namespace {
 
-std::string NativePath(std::string_view path) {
-  std::string native(path);
-  std::replace(native.begin(), native.end(), '\\', '/');
-  return native;
-}
+using posix::PathBuffer;
 
-std::string ParentOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-bool IsDirectory(const std::string& path) {
+bool IsDirectory(const char* path) {
   struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Turns the program's path into the on-disk one: "\" to "/", each component
+// resolved ignoring case. False when the path is too long for the system.
+bool Resolve(std::string_view path, PathBuffer* resolved) {
+  PathBuffer native;
+  return posix::NativePath(path, &native) && posix::ResolvePath(native.view(), resolved);
 }
 
 // The Win32 number for an errno of an operation on path.
-ErrorCode FromErrno(int error, const std::string& path) {
+ErrorCode FromErrno(int error, const PathBuffer& path) {
   switch (error) {
-    case ENOENT:
-      return IsDirectory(ParentOf(path)) ? kFileNotFound : kPathNotFound;
+    case ENOENT: {
+      PathBuffer parent;
+      posix::ParentOf(path.view(), &parent);
+      return IsDirectory(parent.c_str()) ? kFileNotFound : kPathNotFound;
+    }
     case ENOTDIR:
       return kPathNotFound;
     case EACCES:
@@ -74,7 +74,7 @@ ErrorCode FromErrno(int error, const std::string& path) {
 
 int Fd(FileHandle file) { return static_cast<int>(file.value); }
 
-ErrorCode OpenResolved(const std::string& path, int flags, FileHandle* file) {
+ErrorCode OpenResolved(const PathBuffer& path, int flags, FileHandle* file) {
   const int fd = open(path.c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) return FromErrno(errno, path);
   struct stat st {};
@@ -101,7 +101,7 @@ ErrorCode WriteAll(int fd, const void* buffer, std::size_t size) {
 // Copies from to a target created exclusively, then removes from: the move of
 // last resort across file systems. On any failure the partial target goes
 // and the source stays, so no data is lost either way.
-ErrorCode CopyThenRemove(const std::string& from, const std::string& to) {
+ErrorCode CopyThenRemove(const PathBuffer& from, const PathBuffer& to) {
   const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return FromErrno(errno, from);
   struct stat st {};
@@ -139,24 +139,20 @@ ErrorCode CopyThenRemove(const std::string& from, const std::string& to) {
 }
 
 // A wildcard search: the matching names taken at the first step, sorted.
+// The names live in an arena of the search's own.
 struct Snapshot {
-  std::string directory;  // ends in "/" or is empty
-  std::vector<std::string> names;
+  PathBuffer directory;  // ends in "/" or is empty
+  std::pmr::monotonic_buffer_resource arena;
+  std::pmr::vector<std::pmr::string> names{&arena};
   std::size_t next = 0;
 };
 
-void SplitMask(const std::string& mask, std::string* directory, std::string* pattern) {
-  const auto slash = mask.find_last_of('/');
-  *directory = slash == std::string::npos ? std::string() : mask.substr(0, slash + 1);
-  *pattern = slash == std::string::npos ? mask : mask.substr(slash + 1);
-}
-
 // Fills entry when path is a regular file (links followed) with a name a
 // search may deliver.
-bool Deliverable(const std::string& path, std::string_view name, DirEntry* entry) {
+bool Deliverable(const char* path, std::string_view name, DirEntry* entry) {
   if (name.empty() || name.size() > 255 || IsHiddenName(name) || !IsWin32Name(name)) return false;
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::memcpy(entry->name, name.data(), name.size());
   entry->name[name.size()] = '\0';
   entry->name_length = name.size();
@@ -165,9 +161,11 @@ bool Deliverable(const std::string& path, std::string_view name, DirEntry* entry
 }
 
 bool NextFromSnapshot(Snapshot* snapshot, DirEntry* entry) {
+  PathBuffer path;
   while (snapshot->next < snapshot->names.size()) {
-    const std::string& name = snapshot->names[snapshot->next++];
-    if (Deliverable(snapshot->directory + name, name, entry)) return true;
+    const std::string_view name(snapshot->names[snapshot->next++]);
+    path.Assign(snapshot->directory.view());
+    if (path.Append(name) && Deliverable(path.c_str(), name, entry)) return true;
   }
   return false;
 }
@@ -180,15 +178,17 @@ void StartUp() {
 }
 
 ErrorCode OpenExisting(std::string_view path, FileAccess access, FileHandle* file) {
-  const std::string resolved = posix::ResolvePath(NativePath(path));
+  PathBuffer resolved;
+  if (!Resolve(path, &resolved)) return kNameTooLong;
   return OpenResolved(resolved, access == FileAccess::kRead ? O_RDONLY : O_RDWR, file);
 }
 
 ErrorCode CreateTruncated(std::string_view path, FileHandle* file) {
-  const std::string resolved = posix::ResolvePath(NativePath(path));
-  posix::BeginEntryChange(resolved);
+  PathBuffer resolved;
+  if (!Resolve(path, &resolved)) return kNameTooLong;
+  posix::BeginEntryChange(resolved.view());
   const ErrorCode error = OpenResolved(resolved, O_RDWR | O_CREAT | O_TRUNC, file);
-  posix::EndEntryChange(resolved, error == kOk);
+  posix::EndEntryChange(resolved.view(), error == kOk);
   return error;
 }
 
@@ -247,34 +247,37 @@ ErrorCode Close(FileHandle* file) {
 }
 
 bool SameEntry(std::string_view a, std::string_view b) {
-  const std::string first = posix::ResolvePath(a.empty() ? std::string(".") : NativePath(a));
-  const std::string second = posix::ResolvePath(b.empty() ? std::string(".") : NativePath(b));
+  PathBuffer first;
+  PathBuffer second;
   struct stat one {};
   struct stat two {};
-  return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &two) == 0 &&
+  return Resolve(a.empty() ? "." : a, &first) && Resolve(b.empty() ? "." : b, &second) &&
+         stat(first.c_str(), &one) == 0 && stat(second.c_str(), &two) == 0 &&
          one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }
 
 ErrorCode RemoveFile(std::string_view path) {
-  const std::string resolved = posix::ResolvePath(NativePath(path));
-  if (IsDirectory(resolved)) return kAccessDenied;
-  posix::BeginEntryChange(resolved);
+  PathBuffer resolved;
+  if (!Resolve(path, &resolved)) return kNameTooLong;
+  if (IsDirectory(resolved.c_str())) return kAccessDenied;
+  posix::BeginEntryChange(resolved.view());
   const int result = unlink(resolved.c_str());
   const int error = errno;
-  posix::EndEntryChange(resolved, result != 0);
+  posix::EndEntryChange(resolved.view(), result != 0);
   return result == 0 ? kOk : FromErrno(error, resolved);
 }
 
 ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
-  const std::string source = posix::ResolvePath(NativePath(from));
-  const std::string target = posix::ResolvePath(NativePath(to));
+  PathBuffer source;
+  PathBuffer target;
+  if (!Resolve(from, &source) || !Resolve(to, &target)) return kNameTooLong;
   struct stat st {};
   if (lstat(source.c_str(), &st) != 0) return FromErrno(errno, source);
   // The resolved target names an existing entry in any letter case.
   if (lstat(target.c_str(), &st) == 0) return kAlreadyExists;
 
-  posix::BeginEntryChange(source);
-  posix::BeginEntryChange(target);
+  posix::BeginEntryChange(source.view());
+  posix::BeginEntryChange(target.view());
   ErrorCode error = kOk;
   if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
     if (errno == EINVAL || errno == ENOSYS) {
@@ -288,34 +291,28 @@ ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
       error = FromErrno(errno, errno == ENOENT ? source : target);
     }
   }
-  posix::EndEntryChange(source, error != kOk);
-  posix::EndEntryChange(target, error == kOk);
+  posix::EndEntryChange(source.view(), error != kOk);
+  posix::EndEntryChange(target.view(), error == kOk);
   return error;
 }
 
 bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
   FindClose(search);
-  const std::string native = NativePath(mask);
-  std::string directory;
-  std::string pattern;
-  SplitMask(native, &directory, &pattern);
+  PathBuffer native;
+  if (!posix::NativePath(mask, &native)) return false;
+  const std::string_view pattern = posix::BaseName(native.view());
   if (pattern.empty()) return false;
 
   if (!HasWildcards(pattern)) {
     // One name: a direct probe, no directory scan.
-    const std::string resolved = posix::ResolvePath(native);
-    const auto slash = resolved.find_last_of('/');
-    const std::string_view name = slash == std::string::npos
-                                      ? std::string_view(resolved)
-                                      : std::string_view(resolved).substr(slash + 1);
-    return IsWin32Name(pattern) && Deliverable(resolved, name, entry);
+    PathBuffer resolved;
+    return IsWin32Name(pattern) && posix::ResolvePath(native.view(), &resolved) &&
+           Deliverable(resolved.c_str(), posix::BaseName(resolved.view()), entry);
   }
 
   auto snapshot = std::make_unique<Snapshot>();
-  snapshot->directory = directory.empty() ? std::string() : posix::ResolvePath(directory);
-  if (!snapshot->directory.empty() && snapshot->directory.back() != '/') {
-    snapshot->directory.push_back('/');
-  }
+  const std::string_view directory = native.view().substr(0, native.size() - pattern.size());
+  if (!directory.empty() && !posix::ResolvePath(directory, &snapshot->directory)) return false;
   DIR* stream = opendir(snapshot->directory.empty() ? "." : snapshot->directory.c_str());
   if (stream == nullptr) return false;
   while (const dirent* found = readdir(stream)) {
@@ -326,7 +323,7 @@ bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
   }
   closedir(stream);
   std::sort(snapshot->names.begin(), snapshot->names.end(),
-            [](const std::string& a, const std::string& b) { return CompareNames(a, b) < 0; });
+            [](std::string_view a, std::string_view b) { return CompareNames(a, b) < 0; });
   if (!NextFromSnapshot(snapshot.get(), entry)) return false;
   search->state = snapshot.release();
   return true;
