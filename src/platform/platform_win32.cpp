@@ -1,0 +1,284 @@
+// Win32 implementation of the platform layer. Win32 already has the behaviour
+// the program relies on ("\" separators, names matched ignoring case, moves
+// that never replace a target, its own error numbers), so this is mostly a
+// thin pass-through; the search adds the sorted delivery both builds share.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/name_rules.h"
+#include "platform/platform.h"
+
+namespace corvane::os {
+namespace {
+
+// The DOS volume-label bit; winnt.h has no name for it, but a FAT volume can
+// still report an entry carrying it.
+constexpr DWORD kVolumeLabelAttribute = 0x08;
+constexpr DWORD kNotDelivered =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY | kVolumeLabelAttribute;
+
+// Larger transfers are done in pieces: ReadFile and WriteFile count in DWORDs.
+constexpr std::size_t kMaxChunk = 1u << 30;
+
+ErrorCode LastError() { return static_cast<ErrorCode>(GetLastError()); }
+
+HANDLE Native(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
+
+ErrorCode Open(std::string_view path, DWORD access, DWORD disposition, FileHandle* file) {
+  const std::string name(path);
+  const HANDLE handle = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  file->value = reinterpret_cast<std::intptr_t>(handle);
+  return kOk;
+}
+
+// The volume and file index of an existing file or directory: the only sure
+// test that two spellings of a path name one entry.
+bool Identify(std::string_view path, BY_HANDLE_FILE_INFORMATION* info) {
+  const std::string name = path.empty() ? std::string(".") : std::string(path);
+  // No access rights asked: reading the identity needs none, and an entry
+  // another program holds open is still identified. BACKUP_SEMANTICS is what
+  // lets a directory be opened at all.
+  const HANDLE handle =
+      CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(handle, info) != 0;
+  CloseHandle(handle);
+  return known;
+}
+
+ErrorCode WriteAll(HANDLE handle, const void* buffer, std::size_t size) {
+  const char* bytes = static_cast<const char*>(buffer);
+  while (size > 0) {
+    DWORD done = 0;
+    const auto chunk = static_cast<DWORD>(std::min(size, kMaxChunk));
+    if (!WriteFile(handle, bytes, chunk, &done, nullptr) || done == 0) return kWriteFault;
+    bytes += done;
+    size -= done;
+  }
+  return kOk;
+}
+
+// A wildcard search: the matching names taken at the first step, sorted.
+struct Snapshot {
+  std::string directory;  // the mask up to and including its last separator
+  std::vector<std::string> names;
+  std::size_t next = 0;
+};
+
+// Whether an entry with these attributes and this name may be delivered.
+bool Deliverable(DWORD attributes, std::string_view name) {
+  return (attributes & kNotDelivered) == 0 && !name.empty() && name.size() <= 255 &&
+         IsWin32Name(name);
+}
+
+void Fill(std::string_view name, DWORD size_high, DWORD size_low, DirEntry* entry) {
+  std::copy(name.begin(), name.end(), entry->name);
+  entry->name[name.size()] = '\0';
+  entry->name_length = name.size();
+  entry->size = (static_cast<std::uint64_t>(size_high) << 32) | size_low;
+}
+
+// Looks at the entry again when its turn comes: it may have gone or changed
+// since the snapshot, and the size delivered is the one it has now.
+bool NextFromSnapshot(Snapshot* snapshot, DirEntry* entry) {
+  while (snapshot->next < snapshot->names.size()) {
+    const std::string& name = snapshot->names[snapshot->next++];
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA((snapshot->directory + name).c_str(), GetFileExInfoStandard, &data)) {
+      continue;
+    }
+    if (!Deliverable(data.dwFileAttributes, name)) continue;
+    Fill(name, data.nFileSizeHigh, data.nFileSizeLow, entry);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void StartUp() {
+  // An unattended run must get an error back, never wait on an "insert a
+  // disk" or "cannot open" box nobody will click.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+ErrorCode OpenExisting(std::string_view path, FileAccess access, FileHandle* file) {
+  const DWORD rights = access == FileAccess::kRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  return Open(path, rights, OPEN_EXISTING, file);
+}
+
+ErrorCode CreateTruncated(std::string_view path, FileHandle* file) {
+  return Open(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS, file);
+}
+
+ErrorCode Read(FileHandle file, void* buffer, std::size_t size, std::size_t* done) {
+  *done = 0;
+  if (!file.IsOpen()) return kFileNotOpen;
+  char* bytes = static_cast<char*>(buffer);
+  while (*done < size) {
+    DWORD got = 0;
+    const auto chunk = static_cast<DWORD>(std::min(size - *done, kMaxChunk));
+    if (!ReadFile(Native(file), bytes + *done, chunk, &got, nullptr)) return kReadFault;
+    if (got == 0) break;
+    *done += got;
+  }
+  return kOk;
+}
+
+ErrorCode Write(FileHandle file, const void* buffer, std::size_t size) {
+  if (!file.IsOpen()) return kFileNotOpen;
+  return WriteAll(Native(file), buffer, size);
+}
+
+ErrorCode Seek(FileHandle file, std::uint64_t position) {
+  if (!file.IsOpen()) return kFileNotOpen;
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(position);
+  return SetFilePointerEx(Native(file), to, nullptr, FILE_BEGIN) ? kOk : LastError();
+}
+
+ErrorCode SeekToEnd(FileHandle file) {
+  if (!file.IsOpen()) return kFileNotOpen;
+  LARGE_INTEGER none;
+  none.QuadPart = 0;
+  return SetFilePointerEx(Native(file), none, nullptr, FILE_END) ? kOk : LastError();
+}
+
+ErrorCode Position(FileHandle file, std::uint64_t* position) {
+  if (!file.IsOpen()) return kFileNotOpen;
+  LARGE_INTEGER none;
+  none.QuadPart = 0;
+  LARGE_INTEGER at;
+  if (!SetFilePointerEx(Native(file), none, &at, FILE_CURRENT)) return LastError();
+  *position = static_cast<std::uint64_t>(at.QuadPart);
+  return kOk;
+}
+
+ErrorCode Length(FileHandle file, std::uint64_t* length) {
+  if (!file.IsOpen()) return kFileNotOpen;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(Native(file), &size)) return LastError();
+  *length = static_cast<std::uint64_t>(size.QuadPart);
+  return kOk;
+}
+
+ErrorCode Close(FileHandle* file) {
+  if (!file->IsOpen()) return kFileNotOpen;
+  const HANDLE handle = Native(*file);
+  file->value = -1;
+  return CloseHandle(handle) ? kOk : LastError();
+}
+
+bool SameEntry(std::string_view a, std::string_view b) {
+  BY_HANDLE_FILE_INFORMATION one;
+  BY_HANDLE_FILE_INFORMATION two;
+  return Identify(a, &one) && Identify(b, &two) &&
+         one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
+         one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
+}
+
+ErrorCode RemoveFile(std::string_view path) {
+  const std::string name(path);
+  return DeleteFileA(name.c_str()) ? kOk : LastError();
+}
+
+ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
+  const std::string source(from);
+  const std::string target(to);
+  // Without MOVEFILE_REPLACE_EXISTING an existing target is an error, never
+  // overwritten; COPY_ALLOWED lets the move cross volumes.
+  return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED) ? kOk : LastError();
+}
+
+bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
+  FindClose(search);
+  const std::string native(mask);
+  const auto cut = native.find_last_of("\\/:");
+  const std::string directory =
+      cut == std::string::npos ? std::string() : native.substr(0, cut + 1);
+  const std::string_view pattern = std::string_view(native).substr(directory.size());
+  if (pattern.empty()) return false;
+
+  WIN32_FIND_DATAA found;
+  const HANDLE find = FindFirstFileA(native.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return false;
+
+  if (!HasWildcards(pattern)) {
+    // One name: the probe itself is the answer, with the name as on disk.
+    ::FindClose(find);
+    if (!Deliverable(found.dwFileAttributes, found.cFileName)) return false;
+    Fill(found.cFileName, found.nFileSizeHigh, found.nFileSizeLow, entry);
+    return true;
+  }
+
+  // Win32 also matches a pattern against the 8.3 short names ("*.tic" finds
+  // "LONGNA~1.TIC" for "longname.ticket"); the shared match on the real name
+  // keeps both builds finding the same files.
+  auto snapshot = std::make_unique<Snapshot>();
+  snapshot->directory = directory;
+  do {
+    const std::string_view name(found.cFileName);
+    if (Deliverable(found.dwFileAttributes, name) && WildcardMatch(pattern, name)) {
+      snapshot->names.emplace_back(name);
+    }
+  } while (FindNextFileA(find, &found));
+  ::FindClose(find);
+  std::sort(snapshot->names.begin(), snapshot->names.end(),
+            [](const std::string& a, const std::string& b) { return CompareNames(a, b) < 0; });
+  if (!NextFromSnapshot(snapshot.get(), entry)) return false;
+  search->state = snapshot.release();
+  return true;
+}
+
+bool FindNext(SearchHandle* search, DirEntry* entry) {
+  auto* snapshot = static_cast<Snapshot*>(search->state);
+  if (snapshot == nullptr) return false;
+  if (NextFromSnapshot(snapshot, entry)) return true;
+  FindClose(search);
+  return false;
+}
+
+void FindClose(SearchHandle* search) {
+  delete static_cast<Snapshot*>(search->state);
+  search->state = nullptr;
+}
+
+LocalDate Today() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return LocalDate{now.wYear, now.wMonth, now.wDay, now.wDayOfWeek};
+}
+
+std::size_t ExecutablePath(char* buffer, std::size_t capacity) {
+  // Long enough for any path Win32 can give; a shorter buffer would get a
+  // truncated, possibly unterminated result.
+  static char path[32768];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (length == 0 || length >= sizeof path) return 0;
+  const std::size_t count = std::min(static_cast<std::size_t>(length), capacity);
+  std::copy(path, path + count, buffer);
+  return count;
+}
+
+// Straight to the handle, in binary: a line the program ends with CR LF
+// reaches the console or file exactly so.
+ErrorCode WriteStdout(const char* data, std::size_t size) {
+  return WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size);
+}
+
+ErrorCode WriteStderr(const char* data, std::size_t size) {
+  return WriteAll(GetStdHandle(STD_ERROR_HANDLE), data, size);
+}
+
+void Exit(int code) { ExitProcess(static_cast<UINT>(code)); }
+
+}  // namespace corvane::os
