@@ -68,6 +68,26 @@ TEST_F(PlatformTest, SearchSkipsHiddenAndDirectoriesAndSortsIgnoringCase) {
   EXPECT_TRUE(Search("in/dir.tic").empty());
 }
 
+TEST_F(PlatformTest, SearchMatchesWholeNamesAndDeliversReadOnlyFiles) {
+  Put("in/a.tic", "x");
+  Put("in/longname.ticket", "x");  // on Win32 its short name LONGNA~1.TIC matches "*.tic"
+  Put("in/locked.tic", "xyz");
+  const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(dir_ / "in/locked.tic", write, fs::perm_options::remove);
+  EXPECT_EQ(Search("in/*.tic"), (std::vector<std::string>{"a.tic", "locked.tic"}));
+  fs::permissions(dir_ / "in/locked.tic", write, fs::perm_options::add);  // so it can be removed
+}
+
+TEST_F(PlatformTest, SameEntryKnowsOneEntryUnderAnySpelling) {
+  Put("in/file.tic", "x");
+  fs::create_directories(dir_ / "out");
+  EXPECT_TRUE(SameEntry(P("in"), P("IN") + "\\"));
+  EXPECT_TRUE(SameEntry(P("in/file.tic"), P("IN/FILE.TIC")));
+  EXPECT_FALSE(SameEntry(P("in"), P("out")));
+  EXPECT_FALSE(SameEntry(P("in"), P("missing")));
+  EXPECT_FALSE(SameEntry(P("missing"), P("missing")));
+}
+
 TEST_F(PlatformTest, ProbeFindsOneFileInAnyCaseWithItsSize) {
   Put("in/testfile.txt", "12345");
   SearchHandle search;
