@@ -214,8 +214,13 @@ bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
 
   if (!HasWildcards(pattern)) {
     // One name: the probe itself is the answer, with the name as on disk.
+    // It must be that name, not a short name or one Win32 reached by
+    // dropping trailing dots and spaces, as the POSIX build finds only it.
     ::FindClose(find);
-    if (!Deliverable(found.dwFileAttributes, found.cFileName)) return false;
+    if (!Deliverable(found.dwFileAttributes, found.cFileName) ||
+        !EqualIgnoringCase(pattern, found.cFileName)) {
+      return false;
+    }
     Fill(found.cFileName, found.nFileSizeHigh, found.nFileSizeLow, entry);
     return true;
   }

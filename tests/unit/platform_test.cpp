@@ -99,6 +99,13 @@ TEST_F(PlatformTest, ProbeFindsOneFileInAnyCaseWithItsSize) {
   EXPECT_FALSE(FindFirst(P("in/NOFILE.TXT"), &search, &entry));
 }
 
+TEST_F(PlatformTest, ProbeFindsOnlyTheNameAsked) {
+  Put("in/news.zip", "x");
+  EXPECT_TRUE(Search("in/news.zip.").empty()) << "Win32 would drop the trailing dot";
+  EXPECT_TRUE(Search("in/news.zip  ").empty()) << "and trailing spaces";
+  EXPECT_EQ(Search("in/NEWS.ZIP"), (std::vector<std::string>{"news.zip"}));
+}
+
 TEST_F(PlatformTest, OpenResolvesEveryComponentIgnoringCase) {
   Put("Inbound/Sub/News.Zip", "data");
   FileHandle file;
