@@ -46,10 +46,14 @@ cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake 
 first_run=false
 [ -f "$WINEPREFIX/system.reg" ] || first_run=true
 mkdir -p "$WINEPREFIX"
-"$wineserver" -p
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
+# Fails only when a server for this prefix already runs; that one serves.
+"$wineserver" -p 2>/dev/null || true
 if $first_run; then
-  "$wine64" wineboot --init </dev/null >/dev/null 2>&1
+  "$wine64" wineboot --init </dev/null >/dev/null 2>&1 || {
+    echo "wineboot could not set up $WINEPREFIX" >&2
+    exit 1
+  }
 fi
 cmake --build build-windows -j"$jobs"
 ctest --test-dir build-windows --output-on-failure -j"$jobs"
