@@ -150,46 +150,30 @@ TEST(Inbound, MovesIntoBadTicsAndTheirFailures) {
     Tree extra;
     std::vector<std::string> lines;
     Tree after;
-    bool needs_two_cases_of_one_name;
   };
   const Case cases[] = {
       {"old copy in BadTics",
        "bad",
        {{"bad/news.zip", "old copy"}},
        {"Destination cleared"},
-       {{"bad/NEWS.ZIP", "new"}, {"bad/TK000001.tic", tic}},
-       false},
+       {{"bad/NEWS.ZIP", "new"}, {"bad/TK000001.tic", tic}}},
       {"BadTics missing",
        "nothere",
        {},
        {"Can't move a file"},
-       {{"in/NEWS.ZIP", "new"}, {"in/TK000001.tic", tic}},
-       false},
+       {{"in/NEWS.ZIP", "new"}, {"in/TK000001.tic", tic}}},
       {"ticket already in BadTics",
        "bad",
        {{"bad/TK000001.TIC", "older"}},
        {"Can't move a TIC, returning file back"},
-       {{"in/NEWS.ZIP", "new"}, {"in/TK000001.tic", tic}, {"bad/TK000001.TIC", "older"}},
-       false},
+       {{"in/NEWS.ZIP", "new"}, {"in/TK000001.tic", tic}, {"bad/TK000001.TIC", "older"}}},
       {"old copy and ticket already in BadTics",
        "bad",
        {{"bad/NEWS.ZIP", "old"}, {"bad/TK000001.tic", "older"}},
        {"Destination cleared", "Can't move a TIC, returning file back"},
-       {{"in/NEWS.ZIP", "new"}, {"in/TK000001.tic", tic}, {"bad/TK000001.tic", "older"}},
-       false},
-      // news.zip takes the way back: NEWS.ZIP stays in BadTics.
-      {"file cannot come back",
-       "bad",
-       {{"bad/TK000001.tic", "older"}, {"in/news.zip", "other"}},
-       {"Can't move a TIC, returning file back", "Can't move a file back"},
-       {{"in/news.zip", "other"},
-        {"in/TK000001.tic", tic},
-        {"bad/NEWS.ZIP", "new"},
-        {"bad/TK000001.tic", "older"}},
-       true},
+       {{"in/NEWS.ZIP", "new"}, {"in/TK000001.tic", tic}, {"bad/TK000001.tic", "older"}}},
   };
   for (const Case& c : cases) {
-    if (c.needs_two_cases_of_one_name && UnderLauncher()) continue;  // Windows holds one only
     Sandbox box;
     Populate(box, {{"in/TK000001.tic", tic}, {"in/NEWS.ZIP", "new"}});
     Populate(box, c.extra);
@@ -205,6 +189,25 @@ TEST(Inbound, MovesIntoBadTicsAndTheirFailures) {
     EXPECT_EQ(db[0].size, 3) << c.why;
     EXPECT_EQ(Snapshot(box), c.after) << c.why;
   }
+}
+
+// The way back is blocked by a file of the same name in another letter case:
+// the file stays in BadTics, its ticket in the inbound directory.
+TEST(Inbound, FileThatCannotComeBackStaysInBadTics) {
+  if (UnderLauncher()) GTEST_SKIP() << "Windows cannot hold news.zip beside NEWS.ZIP";
+  const std::string tic = TicketText({"Area echo", "File news.zip"});
+  Sandbox box;
+  Populate(box, {{"in/TK000001.tic", tic},
+                 {"in/NEWS.ZIP", "new"},
+                 {"in/news.zip", "other"},
+                 {"bad/TK000001.tic", "older"}});
+  const RunResult run = box.Run({"0", "in", "bad"});
+  EXPECT_EQ(run.out, Mode0Out({"TK000001.TIC: NEWS.ZIP", "Can't move a TIC, returning file back",
+                               "Can't move a file back"}));
+  EXPECT_EQ(Snapshot(box), (Tree{{"in/news.zip", "other"},
+                                 {"in/TK000001.tic", tic},
+                                 {"bad/NEWS.ZIP", "new"},
+                                 {"bad/TK000001.tic", "older"}}));
 }
 
 // A ticket is moved by its key and ".tic"; when that is not the ticket's own

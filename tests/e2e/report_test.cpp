@@ -291,42 +291,6 @@ TEST(Report, AreaFilesLeftByAStoppedRunAreExtended) {
   }
 }
 
-TEST(Report, MaskSelectsAreas) {
-  struct Case {
-    std::string mask, area;
-    bool selected;
-  };
-  const Case cases[] = {
-      {"fido", "FIDONEWS", true},  // letter case is ignored, a prefix is enough
-      {"FIDONEWS", "FIDONEWS", true},
-      {"NEWS", "NEST", false},
-      {"n?ws", "NEWS", true},
-      {"N?WS", "NEWT", false},
-      {"N*S", "NETS", true},
-      {"N*S", "NEWSX", true},
-      {"*B", "XB", true},
-      {"NEWS*", "NEWS", true},
-      {"NEWS", "NEW", false},
-      {"N*S", "NEWT", false},
-      {"", "ANY", true},
-      {"*AB", "XAAB", false},  // a '*' does not backtrack
-      {"*?", "AB", false},     // the character after a '*' is literal...
-      {"*?", "A?", true},
-      {"A*B", "A*CB", false},  // ...and a '*' first matches a '*' in the name
-      {"A{", "A[", false},     // only a-z fold onto A-Z
-      {"a[", "A[", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE("mask '" + c.mask + "', area " + c.area);
-    Sandbox box;
-    box.Write("ticbase.dat", Database({Ticket(c.area, "F.ZIP", 10)}));
-    const RunResult run = box.Run({"2", c.mask, "r.txt"});
-    EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(DecodeTicbase(box.Read("ticbase.dat")).at(0).size, c.selected ? 0 : 10);
-    EXPECT_EQ(box.Exists("r.txt"), c.selected);
-  }
-}
-
 TEST(Report, SumsAndSizesPastTheirColumnsKeepEveryDigit) {
   Sandbox box;
   const std::string fits = "Exactly fifty-three characters stay on a single line.";

@@ -54,133 +54,68 @@ class PlatformTest : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST_F(PlatformTest, SearchSkipsHiddenAndDirectoriesAndSortsIgnoringCase) {
+// What the end-to-end suite cannot set up through tickets: entries Win32
+// would list under another name, read-only files, and a second spelling of
+// the same directory.
+TEST_F(PlatformTest, SearchDeliversVisibleFilesByTheirWholeNames) {
   Put("in/b.tic", "x");
   Put("in/A.TIC", "xy");
-  Put("in/c.Tic", "");
   Put("in/.hidden.tic", "x");
   fs::create_directories(dir_ / "in/dir.tic");
-  Put("in/note.txt", "x");
-  EXPECT_EQ(Search("in/*.tic"), (std::vector<std::string>{"A.TIC", "b.tic", "c.Tic"}));
-  EXPECT_EQ(Search("IN/*.TIC").size(), 3u) << "directory and pattern ignore case";
-  EXPECT_TRUE(Search("missing/*.tic").empty());
-  EXPECT_TRUE(Search("in/.hidden.tic").empty()) << "a hidden file is not found by name either";
-  EXPECT_TRUE(Search("in/dir.tic").empty());
-}
-
-TEST_F(PlatformTest, SearchMatchesWholeNamesAndDeliversReadOnlyFiles) {
-  Put("in/a.tic", "x");
   Put("in/longname.ticket", "x");  // on Win32 its short name LONGNA~1.TIC matches "*.tic"
   Put("in/locked.tic", "xyz");
   const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   fs::permissions(dir_ / "in/locked.tic", write, fs::perm_options::remove);
-  EXPECT_EQ(Search("in/*.tic"), (std::vector<std::string>{"a.tic", "locked.tic"}));
+  EXPECT_EQ(Search("IN/*.TIC"), (std::vector<std::string>{"A.TIC", "b.tic", "locked.tic"}));
   fs::permissions(dir_ / "in/locked.tic", write, fs::perm_options::add);  // so it can be removed
-}
-
-TEST_F(PlatformTest, SameEntryKnowsOneEntryUnderAnySpelling) {
-  Put("in/file.tic", "x");
-  fs::create_directories(dir_ / "out");
+  EXPECT_TRUE(Search("in/dir.tic").empty());
+  EXPECT_TRUE(Search("missing/*.tic").empty());
+  // A probe finds the one name asked, in any letter case, and nothing that
+  // Win32 would take for it after dropping trailing dots and blanks.
+  EXPECT_EQ(Search("in/a.tic"), (std::vector<std::string>{"A.TIC"}));
+  EXPECT_TRUE(Search("in/b.tic.").empty());
+  EXPECT_TRUE(Search("in/b.tic  ").empty());
   EXPECT_TRUE(SameEntry(P("in"), P("IN") + "\\"));
-  EXPECT_TRUE(SameEntry(P("in/file.tic"), P("IN/FILE.TIC")));
-  EXPECT_FALSE(SameEntry(P("in"), P("out")));
-  EXPECT_FALSE(SameEntry(P("in"), P("missing")));
   EXPECT_FALSE(SameEntry(P("missing"), P("missing")));
 }
 
-TEST_F(PlatformTest, ProbeFindsOneFileInAnyCaseWithItsSize) {
-  Put("in/testfile.txt", "12345");
-  SearchHandle search;
-  DirEntry entry;
-  ASSERT_TRUE(FindFirst(P("in/TESTFILE.TXT"), &search, &entry));
-  EXPECT_EQ(std::string(entry.name, entry.name_length), "testfile.txt");
-  EXPECT_EQ(entry.size, 5u);
-  EXPECT_FALSE(FindNext(&search, &entry));
-  EXPECT_FALSE(FindFirst(P("in/NOFILE.TXT"), &search, &entry));
-}
-
-TEST_F(PlatformTest, ProbeFindsOnlyTheNameAsked) {
-  Put("in/news.zip", "x");
-  EXPECT_TRUE(Search("in/news.zip.").empty()) << "Win32 would drop the trailing dot";
-  EXPECT_TRUE(Search("in/news.zip  ").empty()) << "and trailing spaces";
-  EXPECT_EQ(Search("in/NEWS.ZIP"), (std::vector<std::string>{"news.zip"}));
-}
-
-TEST_F(PlatformTest, OpenResolvesEveryComponentIgnoringCase) {
-  Put("Inbound/Sub/News.Zip", "data");
+TEST_F(PlatformTest, CreateAndOpenResolveEveryComponentIgnoringCase) {
+  Put("Inbound/Sub/report.txt", "old content");
   FileHandle file;
-  ASSERT_EQ(OpenExisting(P("INBOUND/sub/NEWS.ZIP"), FileAccess::kRead, &file), kOk);
-  char buffer[8];
-  std::size_t got = 0;
-  EXPECT_EQ(Read(file, buffer, sizeof buffer, &got), kOk);
-  EXPECT_EQ(std::string(buffer, got), "data");
-  EXPECT_EQ(Close(&file), kOk);
-  EXPECT_EQ(Close(&file), kFileNotOpen);
-}
-
-TEST_F(PlatformTest, CreateReusesAnEntryOfAnotherCase) {
-  Put("report.txt", "old content");
-  FileHandle file;
-  ASSERT_EQ(CreateTruncated(P("REPORT.TXT"), &file), kOk);
+  ASSERT_EQ(CreateTruncated(P("INBOUND/sub/REPORT.TXT"), &file), kOk);
   ASSERT_EQ(Write(file, "new", 3), kOk);
   ASSERT_EQ(Close(&file), kOk);
-  EXPECT_EQ(Get("report.txt"), "new");
-  EXPECT_FALSE(fs::exists(dir_ / "REPORT.TXT") &&
-               !fs::equivalent(dir_ / "REPORT.TXT", dir_ / "report.txt"));
+  EXPECT_EQ(Close(&file), kFileNotOpen);
+  EXPECT_EQ(Get("Inbound/Sub/report.txt"), "new");
+  EXPECT_EQ(Search("inbound/sub/*"), (std::vector<std::string>{"report.txt"}));
 }
 
 TEST_F(PlatformTest, ErrorNumbersAreWin32) {
   fs::create_directories(dir_ / "adir");
+  Put("bad/FILE.ZIP", "old");
+  Put("in/file.zip", "new");
   FileHandle file;
   EXPECT_EQ(OpenExisting(P("missing.dat"), FileAccess::kRead, &file), kFileNotFound);
   EXPECT_EQ(OpenExisting(P("nodir/missing.dat"), FileAccess::kRead, &file), kPathNotFound);
   EXPECT_EQ(OpenExisting(P("adir"), FileAccess::kRead, &file), kAccessDenied);
   EXPECT_EQ(CreateTruncated(P("nodir/new.dat"), &file), kPathNotFound);
-  EXPECT_EQ(RemoveFile(P("missing.dat")), kFileNotFound);
+  EXPECT_EQ(RemoveFile(P("adir")), kAccessDenied);
+  EXPECT_EQ(MoveFileTo(P("in/FILE.ZIP"), P("bad/file.zip")), kAlreadyExists);
+  EXPECT_EQ(Get("bad/FILE.ZIP"), "old");
   char byte = 0;
   std::size_t got = 0;
   EXPECT_EQ(Read(FileHandle{}, &byte, 1, &got), kFileNotOpen);
-  EXPECT_EQ(Write(FileHandle{}, &byte, 1), kFileNotOpen);
 }
 
-TEST_F(PlatformTest, MoveNeverReplacesAndKeepsTheAskedName) {
-  Put("in/file.zip", "new");
-  Put("bad/FILE.ZIP", "old");
-  fs::create_directories(dir_ / "bad2");
-  EXPECT_EQ(MoveFileTo(P("in/FILE.ZIP"), P("bad/file.zip")), kAlreadyExists);
-  EXPECT_EQ(Get("bad/FILE.ZIP"), "old");
-  EXPECT_EQ(MoveFileTo(P("in/FILE.ZIP"), P("bad2/FILE.ZIP")), kOk);
-  EXPECT_EQ(Get("bad2/FILE.ZIP"), "new");
-  EXPECT_FALSE(fs::exists(dir_ / "in/file.zip"));
-  EXPECT_EQ(MoveFileTo(P("in/FILE.ZIP"), P("bad2/OTHER.ZIP")), kFileNotFound);
-}
-
+// Lookups may be served from what the platform learnt of a directory; what
+// another program does there in the meantime must still be seen.
 TEST_F(PlatformTest, LookupsSeeChangesMadeBehindTheirBack) {
   Put("in/first.zip", "1");
-  SearchHandle search;
-  DirEntry entry;
-  EXPECT_FALSE(FindFirst(P("in/SECOND.ZIP"), &search, &entry));
-  Put("in/second.zip", "22");  // another program drops a file in
-  ASSERT_TRUE(FindFirst(P("in/SECOND.ZIP"), &search, &entry));
-  EXPECT_EQ(entry.size, 2u);
+  EXPECT_TRUE(Search("in/SECOND.ZIP").empty());
+  Put("in/second.zip", "22");
+  EXPECT_EQ(Search("in/SECOND.ZIP"), (std::vector<std::string>{"second.zip"}));
   fs::remove(dir_ / "in/second.zip");
-  EXPECT_FALSE(FindFirst(P("in/SECOND.ZIP"), &search, &entry));
-}
-
-TEST_F(PlatformTest, RecordsWriteSeekAndLength) {
-  FileHandle file;
-  ASSERT_EQ(CreateTruncated(P("data.bin"), &file), kOk);
-  ASSERT_EQ(Write(file, "abcdef", 6), kOk);
-  ASSERT_EQ(Seek(file, 2), kOk);
-  ASSERT_EQ(Write(file, "XY", 2), kOk);
-  std::uint64_t at = 0;
-  std::uint64_t length = 0;
-  EXPECT_EQ(Position(file, &at), kOk);
-  EXPECT_EQ(at, 4u);
-  EXPECT_EQ(Length(file, &length), kOk);
-  EXPECT_EQ(length, 6u);
-  ASSERT_EQ(Close(&file), kOk);
-  EXPECT_EQ(Get("data.bin"), "abXYef");
+  EXPECT_TRUE(Search("in/SECOND.ZIP").empty());
 }
 
 }  // namespace
