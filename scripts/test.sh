@@ -43,28 +43,27 @@ cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake 
 # One wine server for the whole script instead of one per Wine process:
 # a program under Wine then starts in a fraction of a second. Stopping it
 # at the end also stops what it ran and writes the prefix's registry.
-first_run=false
-[ -f "$WINEPREFIX/system.reg" ] || first_run=true
 mkdir -p "$WINEPREFIX"
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 # Fails only when a server for this prefix already runs; that one serves.
 "$wineserver" -p 2>/dev/null || true
-if $first_run; then
-  "$wine64" wineboot --init </dev/null >/dev/null 2>&1 || {
-    echo "wineboot could not set up $WINEPREFIX" >&2
-    exit 1
-  }
-fi
+# The first Wine program of a server starts Wine's background services, and
+# they keep the output of that program open. Start them here, on /dev/null,
+# or ctest would wait for the end of the first test's output forever.
+"$wine64" wineboot --init </dev/null >/dev/null 2>&1 || {
+  echo "wineboot could not set up $WINEPREFIX" >&2
+  exit 1
+}
 cmake --build build-windows -j"$jobs"
-ctest --test-dir build-windows --output-on-failure -j"$jobs"
+ctest --test-dir build-windows --output-on-failure --timeout 300 -j"$jobs"
 
 # Clang builds everything warning-free too; its tests run as well.
 cmake -S . -B build-clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-clang -j"$jobs"
-ctest --test-dir build-clang --output-on-failure -j"$jobs"
+ctest --test-dir build-clang --output-on-failure --timeout 300 -j"$jobs"
 
 cmake -S . -B build -DCMAKE_CXX_COMPILER=g++ \
   -DCORVANE_WINDOWS_PROGRAM="$PWD/build-windows/corvane.exe" \
   -DCORVANE_WINDOWS_LAUNCHER="$wine64" >/dev/null
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+ctest --test-dir build --output-on-failure --timeout 300 -j"$jobs"

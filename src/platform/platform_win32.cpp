@@ -28,10 +28,28 @@ constexpr std::size_t kMaxChunk = 1u << 30;
 
 ErrorCode LastError() { return static_cast<ErrorCode>(GetLastError()); }
 
+// A path terminated for the API, in a fixed buffer: the per-ticket calls
+// need no heap. The program never builds paths near this long.
+class CPath {
+ public:
+  explicit CPath(std::string_view path) : fits_(path.size() < sizeof text_) {
+    const std::size_t count = fits_ ? path.size() : 0;
+    std::copy(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(count), text_);
+    text_[count] = '\0';
+  }
+  bool fits() const { return fits_; }
+  const char* c_str() const { return text_; }
+
+ private:
+  char text_[1024];
+  bool fits_;
+};
+
 HANDLE Native(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
 
 ErrorCode Open(std::string_view path, DWORD access, DWORD disposition, FileHandle* file) {
-  const std::string name(path);
+  const CPath name(path);
+  if (!name.fits()) return kNameTooLong;
   const HANDLE handle = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
@@ -42,7 +60,7 @@ ErrorCode Open(std::string_view path, DWORD access, DWORD disposition, FileHandl
 // The volume and file index of an existing file or directory: the only sure
 // test that two spellings of a path name one entry.
 bool Identify(std::string_view path, BY_HANDLE_FILE_INFORMATION* info) {
-  const std::string name = path.empty() ? std::string(".") : std::string(path);
+  const CPath name(path.empty() ? std::string_view(".") : path);
   // No access rights asked: reading the identity needs none, and an entry
   // another program holds open is still identified. BACKUP_SEMANTICS is what
   // lets a directory be opened at all.
@@ -187,13 +205,15 @@ bool SameEntry(std::string_view a, std::string_view b) {
 }
 
 ErrorCode RemoveFile(std::string_view path) {
-  const std::string name(path);
+  const CPath name(path);
+  if (!name.fits()) return kNameTooLong;
   return DeleteFileA(name.c_str()) ? kOk : LastError();
 }
 
 ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
-  const std::string source(from);
-  const std::string target(to);
+  const CPath source(from);
+  const CPath target(to);
+  if (!source.fits() || !target.fits()) return kNameTooLong;
   // Without MOVEFILE_REPLACE_EXISTING an existing target is an error, never
   // overwritten; COPY_ALLOWED lets the move cross volumes.
   return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED) ? kOk : LastError();
@@ -201,12 +221,12 @@ ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
 
 bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
   FindClose(search);
-  const std::string native(mask);
-  const auto cut = native.find_last_of("\\/:");
-  const std::string directory =
-      cut == std::string::npos ? std::string() : native.substr(0, cut + 1);
-  const std::string_view pattern = std::string_view(native).substr(directory.size());
-  if (pattern.empty()) return false;
+  const CPath native(mask);
+  const auto cut = mask.find_last_of("\\/:");
+  const std::string_view directory =
+      cut == std::string_view::npos ? std::string_view() : mask.substr(0, cut + 1);
+  const std::string_view pattern = mask.substr(directory.size());
+  if (pattern.empty() || !native.fits()) return false;
 
   WIN32_FIND_DATAA found;
   const HANDLE find = FindFirstFileA(native.c_str(), &found);
@@ -229,7 +249,7 @@ bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
   // "LONGNA~1.TIC" for "longname.ticket"); the shared match on the real name
   // keeps both builds finding the same files.
   auto snapshot = std::make_unique<Snapshot>();
-  snapshot->directory = directory;
+  snapshot->directory = std::string(directory);
   do {
     const std::string_view name(found.cFileName);
     if (Deliverable(found.dwFileAttributes, name) && WildcardMatch(pattern, name)) {
