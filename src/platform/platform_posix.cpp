@@ -40,12 +40,13 @@ bool Resolve(std::string_view path, PathBuffer* resolved) {
   return posix::NativePath(path, &native) && posix::ResolvePath(native.view(), resolved);
 }
 
-// The Win32 number for an errno of an operation on path.
-ErrorCode FromErrno(int error, const PathBuffer& path) {
+// The Win32 number for an errno of an operation, on path when it names one.
+ErrorCode FromErrno(int error, const PathBuffer* path = nullptr) {
   switch (error) {
     case ENOENT: {
+      if (path == nullptr) return kFileNotFound;
       PathBuffer parent;
-      posix::ParentOf(path.view(), &parent);
+      posix::ParentOf(path->view(), &parent);
       return IsDirectory(parent.c_str()) ? kFileNotFound : kPathNotFound;
     }
     case ENOTDIR:
@@ -74,11 +75,25 @@ ErrorCode FromErrno(int error, const PathBuffer& path) {
 
 int Fd(FileHandle file) { return static_cast<int>(file.value); }
 
+// A file without its owner's write permission stands for the Win32
+// read-only attribute: it is not opened for writing, nor deleted, as on Win32
+// (and whoever runs the program, root included).
+bool IsReadOnlyFile(const struct stat& st) {
+  return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
+}
+
 ErrorCode OpenResolved(const PathBuffer& path, int flags, FileHandle* file) {
-  const int fd = open(path.c_str(), flags | O_CLOEXEC, 0666);
-  if (fd < 0) return FromErrno(errno, path);
   struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Win32 will not open a directory as a file
+  if ((flags & O_ACCMODE) != O_RDONLY && stat(path.c_str(), &st) == 0 && IsReadOnlyFile(st)) {
+    return kAccessDenied;
+  }
+  // Not blocking: a FIFO under a template's name must not hang the run.
+  const int fd = open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return FromErrno(errno, &path);
+  // Only plain files: never a directory, device or FIFO, as on Win32 where
+  // the program opens disk files only.
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     close(fd);
     return kAccessDenied;
   }
@@ -103,7 +118,7 @@ ErrorCode WriteAll(int fd, const void* buffer, std::size_t size) {
 // and the source stays, so no data is lost either way.
 ErrorCode CopyThenRemove(const PathBuffer& from, const PathBuffer& to) {
   const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return FromErrno(errno, from);
+  if (in < 0) return FromErrno(errno, &from);
   struct stat st {};
   if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(in);
@@ -111,7 +126,7 @@ ErrorCode CopyThenRemove(const PathBuffer& from, const PathBuffer& to) {
   }
   const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
   if (out < 0) {
-    const ErrorCode error = FromErrno(errno, to);
+    const ErrorCode error = FromErrno(errno, &to);
     close(in);
     return error;
   }
@@ -133,7 +148,7 @@ ErrorCode CopyThenRemove(const PathBuffer& from, const PathBuffer& to) {
   }
   if (close(out) != 0 && error == kOk) error = kWriteFault;
   close(in);
-  if (error == kOk && unlink(from.c_str()) != 0) error = FromErrno(errno, from);
+  if (error == kOk && unlink(from.c_str()) != 0) error = FromErrno(errno, &from);
   if (error != kOk) unlink(to.c_str());
   return error;
 }
@@ -243,7 +258,7 @@ ErrorCode Close(FileHandle* file) {
   if (!file->IsOpen()) return kFileNotOpen;
   const int fd = Fd(*file);
   file->value = -1;
-  return close(fd) == 0 ? kOk : kWriteFault;
+  return close(fd) == 0 ? kOk : FromErrno(errno);
 }
 
 bool SameEntry(std::string_view a, std::string_view b) {
@@ -259,12 +274,19 @@ bool SameEntry(std::string_view a, std::string_view b) {
 ErrorCode RemoveFile(std::string_view path) {
   PathBuffer resolved;
   if (!Resolve(path, &resolved)) return kNameTooLong;
-  if (IsDirectory(resolved.c_str())) return kAccessDenied;
+  struct stat st {};
+  if (lstat(resolved.c_str(), &st) != 0) return FromErrno(errno, &resolved);
+  // Only files go, as with Win32's delete: never a directory, never a device
+  // node (a report named /dev/null), never a read-only file.
+  if (IsDirectory(resolved.c_str()) || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) ||
+      IsReadOnlyFile(st)) {
+    return kAccessDenied;
+  }
   posix::BeginEntryChange(resolved.view());
   const int result = unlink(resolved.c_str());
   const int error = errno;
   posix::EndEntryChange(resolved.view(), result != 0);
-  return result == 0 ? kOk : FromErrno(error, resolved);
+  return result == 0 ? kOk : FromErrno(error, &resolved);
 }
 
 ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
@@ -272,7 +294,7 @@ ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
   PathBuffer target;
   if (!Resolve(from, &source) || !Resolve(to, &target)) return kNameTooLong;
   struct stat st {};
-  if (lstat(source.c_str(), &st) != 0) return FromErrno(errno, source);
+  if (lstat(source.c_str(), &st) != 0) return FromErrno(errno, &source);
   // The resolved target names an existing entry in any letter case.
   if (lstat(target.c_str(), &st) == 0) return kAlreadyExists;
 
@@ -283,12 +305,12 @@ ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
     if (errno == EINVAL || errno == ENOSYS) {
       // No atomic no-replace on this file system; the check above stands.
       if (rename(source.c_str(), target.c_str()) != 0) {
-        error = errno == EXDEV ? CopyThenRemove(source, target) : FromErrno(errno, target);
+        error = errno == EXDEV ? CopyThenRemove(source, target) : FromErrno(errno, &target);
       }
     } else if (errno == EXDEV) {
       error = CopyThenRemove(source, target);
     } else {
-      error = FromErrno(errno, errno == ENOENT ? source : target);
+      error = FromErrno(errno, errno == ENOENT ? &source : &target);
     }
   }
   posix::EndEntryChange(source.view(), error != kOk);

@@ -47,12 +47,41 @@ class CPath {
 
 HANDLE Native(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
 
+// Win32 also takes a path by its 8.3 short name or with trailing dots and
+// blanks dropped, so "LONGNA~1.ZIP" or "B.ZIP." would reach another file than
+// the POSIX build reaches. An entry that exists under a name other than the
+// one asked for (ignoring case) is therefore refused.
+bool NamesItself(const CPath& path, std::string_view asked) {
+  WIN32_FIND_DATAA found;
+  const HANDLE find = FindFirstFileA(path.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return true;  // nothing there to mistake
+  ::FindClose(find);
+  const auto cut = asked.find_last_of("\\/:");
+  const std::string_view name = cut == std::string_view::npos ? asked : asked.substr(cut + 1);
+  return EqualIgnoringCase(name, found.cFileName);
+}
+
+// Windows refuses to write or delete a read-only file; Wine, run as root,
+// does not always. Asking first keeps every build alike.
+bool IsReadOnly(const CPath& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 ErrorCode Open(std::string_view path, DWORD access, DWORD disposition, FileHandle* file) {
   const CPath name(path);
   if (!name.fits()) return kNameTooLong;
+  if (!NamesItself(name, path)) return ERROR_INVALID_NAME;
+  if ((access & GENERIC_WRITE) != 0 && IsReadOnly(name)) return kAccessDenied;
   const HANDLE handle = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
+  // Only disk files: a report named NUL or a pipe is no file to keep.
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return kAccessDenied;
+  }
   file->value = reinterpret_cast<std::intptr_t>(handle);
   return kOk;
 }
@@ -93,9 +122,35 @@ struct Snapshot {
 };
 
 // Whether an entry with these attributes and this name may be delivered.
+// Names beginning with "." count as hidden, as in the POSIX build, so both
+// builds see the same files.
 bool Deliverable(DWORD attributes, std::string_view name) {
   return (attributes & kNotDelivered) == 0 && !name.empty() && name.size() <= 255 &&
-         IsWin32Name(name);
+         !IsHiddenName(name) && IsWin32Name(name);
+}
+
+// The attributes and size of what path names, following a symbolic link to
+// its target as the POSIX build does; false when nothing is there (a
+// dangling link included).
+bool Describe(const char* path, DWORD* attributes, DWORD* size_high, DWORD* size_low) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    *attributes = data.dwFileAttributes;
+    *size_high = data.nFileSizeHigh;
+    *size_low = data.nFileSizeLow;
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION target;
+  const HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(handle, &target) != 0;
+  CloseHandle(handle);
+  *attributes = target.dwFileAttributes;
+  *size_high = target.nFileSizeHigh;
+  *size_low = target.nFileSizeLow;
+  return known;
 }
 
 void Fill(std::string_view name, DWORD size_high, DWORD size_low, DirEntry* entry) {
@@ -110,12 +165,15 @@ void Fill(std::string_view name, DWORD size_high, DWORD size_low, DirEntry* entr
 bool NextFromSnapshot(Snapshot* snapshot, DirEntry* entry) {
   while (snapshot->next < snapshot->names.size()) {
     const std::string& name = snapshot->names[snapshot->next++];
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA((snapshot->directory + name).c_str(), GetFileExInfoStandard, &data)) {
+    const CPath path(snapshot->directory + name);
+    DWORD attributes = 0;
+    DWORD size_high = 0;
+    DWORD size_low = 0;
+    if (!path.fits() || !Describe(path.c_str(), &attributes, &size_high, &size_low) ||
+        !Deliverable(attributes, name)) {
       continue;
     }
-    if (!Deliverable(data.dwFileAttributes, name)) continue;
-    Fill(name, data.nFileSizeHigh, data.nFileSizeLow, entry);
+    Fill(name, size_high, size_low, entry);
     return true;
   }
   return false;
@@ -207,6 +265,8 @@ bool SameEntry(std::string_view a, std::string_view b) {
 ErrorCode RemoveFile(std::string_view path) {
   const CPath name(path);
   if (!name.fits()) return kNameTooLong;
+  if (!NamesItself(name, path)) return ERROR_INVALID_NAME;
+  if (IsReadOnly(name)) return kAccessDenied;
   return DeleteFileA(name.c_str()) ? kOk : LastError();
 }
 
@@ -214,9 +274,18 @@ ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
   const CPath source(from);
   const CPath target(to);
   if (!source.fits() || !target.fits()) return kNameTooLong;
+  if (!NamesItself(source, from) || !NamesItself(target, to)) return ERROR_INVALID_NAME;
   // Without MOVEFILE_REPLACE_EXISTING an existing target is an error, never
   // overwritten; COPY_ALLOWED lets the move cross volumes.
-  return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED) ? kOk : LastError();
+  if (!MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED)) return LastError();
+  // Across volumes Win32 copies, then deletes, and reports success even when
+  // the delete failed. A file left in both places is no move: take the copy
+  // back and say so.
+  if (GetFileAttributesA(source.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    DeleteFileA(target.c_str());
+    return kAccessDenied;
+  }
+  return kOk;
 }
 
 bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
@@ -237,11 +306,15 @@ bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
     // It must be that name, not a short name or one Win32 reached by
     // dropping trailing dots and spaces, as the POSIX build finds only it.
     ::FindClose(find);
-    if (!Deliverable(found.dwFileAttributes, found.cFileName) ||
-        !EqualIgnoringCase(pattern, found.cFileName)) {
+    DWORD attributes = 0;
+    DWORD size_high = 0;
+    DWORD size_low = 0;
+    if (!EqualIgnoringCase(pattern, found.cFileName) ||
+        !Describe(native.c_str(), &attributes, &size_high, &size_low) ||
+        !Deliverable(attributes, found.cFileName)) {
       return false;
     }
-    Fill(found.cFileName, found.nFileSizeHigh, found.nFileSizeLow, entry);
+    Fill(found.cFileName, size_high, size_low, entry);
     return true;
   }
 

@@ -100,6 +100,14 @@ TEST_F(PlatformTest, ErrorNumbersAreWin32) {
   EXPECT_EQ(OpenExisting(P("adir"), FileAccess::kRead, &file), kAccessDenied);
   EXPECT_EQ(CreateTruncated(P("nodir/new.dat"), &file), kPathNotFound);
   EXPECT_EQ(RemoveFile(P("adir")), kAccessDenied);
+  Put("readonly.zip", "r");  // Win32 deletes no read-only file, and nor may POSIX
+  fs::permissions(dir_ / "readonly.zip",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  EXPECT_EQ(RemoveFile(P("readonly.zip")), kAccessDenied);
+  EXPECT_EQ(CreateTruncated(P("readonly.zip"), &file), kAccessDenied);
+  EXPECT_EQ(Get("readonly.zip"), "r");
+  fs::permissions(dir_ / "readonly.zip", fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(MoveFileTo(P("in/FILE.ZIP"), P("bad/file.zip")), kAlreadyExists);
   EXPECT_EQ(Get("bad/FILE.ZIP"), "old");
   char byte = 0;
