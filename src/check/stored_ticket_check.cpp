@@ -10,10 +10,15 @@
 namespace corvane {
 namespace {
 
-// A marker named by the ticket's key and ".bad" in the BadTics directory.
+// A marker named by the ticket's key and ".bad" in the BadTics directory. A
+// key that is no plain name (a damaged or forged database) names no marker:
+// "*" would find any marker, "..\\x" one outside BadTics.
 bool MarkerPresent(std::string_view bad_tics, const TicketRecord& record) {
   Text marker;
-  if (!BuildPath(bad_tics, record.TicketKey.view(), ".bad", &marker)) return false;
+  if (!IsSafeFileName(record.TicketKey.view()) ||
+      !BuildPath(bad_tics, record.TicketKey.view(), ".bad", &marker)) {
+    return false;
+  }
   FileSearchState search;
   bool found = false;
   return DirSearchStep(marker.view(), &search, &found);

@@ -10,8 +10,14 @@
 
 namespace corvane {
 
-// Owned by the caller, one per independent search.
+// Owned by the caller, one per independent search; a search abandoned
+// before its end is released with its state.
 struct FileSearchState {
+  FileSearchState() = default;
+  ~FileSearchState() { os::FindClose(&handle); }
+  FileSearchState(const FileSearchState&) = delete;
+  FileSearchState& operator=(const FileSearchState&) = delete;
+
   os::SearchHandle handle;
   Text name;               // the entry found last, without directory
   std::uint32_t size = 0;  // its size, low 32 bits

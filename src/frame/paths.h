@@ -18,6 +18,18 @@ inline bool BuildPath(std::string_view directory, std::string_view name, Text* p
   return BuildPath(directory, name, {}, path);
 }
 
+// True for a name that can only mean one file in the directory it is joined
+// to: not empty, not "." or "..", and without "\\", "/", ":", "*", "?" or
+// control characters. Names from tickets and from the database are checked
+// with it: anything else could reach outside a directory or act as a
+// wildcard.
+bool IsSafeFileName(std::string_view name);
+
+// True when both paths name one file, also one that does not exist yet:
+// then their directories are one and their names equal ignoring letter case,
+// so creating either would create the other.
+bool SameFilePath(std::string_view a, std::string_view b);
+
 }  // namespace corvane
 
 #endif  // CORVANE_FRAME_PATHS_H_

@@ -56,6 +56,7 @@ int RunProgram(int count, const char* const* parameters) {
   run.RunMode = static_cast<std::uint8_t>(TextToNumber(Text(parameters[0]).view()) & 0xFF);
   run.SecondParam = Text(parameters[1]);
   run.ThirdParam = Text(parameters[2]);
+  run.ThirdParamCut = std::string_view(parameters[2]).size() > Text::kCapacity;
   if (run.RunMode != 2) {
     EndWithBackslash(&run.SecondParam);
     EndWithBackslash(&run.ThirdParam);

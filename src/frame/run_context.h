@@ -16,6 +16,9 @@ struct RunContext {
   // Parameter 3: the bad-tickets directory (mode 0), an unread "." (mode 1)
   // or the report file (mode 2).
   Text ThirdParam;
+  // Set when parameter 3 was longer than 255 characters and had to be cut:
+  // a cut path may name another file, so it is never used as one.
+  bool ThirdParamCut = false;
   // The database file, bound to a name in the current directory.
   Text DatabaseName;
 };

@@ -8,7 +8,6 @@
 namespace corvane {
 namespace {
 
-constexpr char kCarriageReturn = 13;
 constexpr char kLineFeed = 10;
 constexpr char kEndOfText = 26;  // Ctrl-Z
 
@@ -50,15 +49,17 @@ Text TextReader::ReadLine() {
 
 void TextReader::Close() { CheckIo(os::Close(&file_)); }
 
+TextReader::~TextReader() {
+  if (file_.IsOpen()) (void)os::Close(&file_);
+}
+
 os::ErrorCode TextWriter::Create(std::string_view path) {
   to_console_ = false;
-  filled_ = 0;
   return os::CreateTruncated(path, &file_);
 }
 
 os::ErrorCode TextWriter::OpenForAppend(std::string_view path) {
   to_console_ = false;
-  filled_ = 0;
   os::ErrorCode error = os::OpenExisting(path, os::FileAccess::kReadWrite, &file_);
   if (error == os::kOk) {
     error = os::SeekToEnd(file_);
@@ -67,41 +68,33 @@ os::ErrorCode TextWriter::OpenForAppend(std::string_view path) {
   return error;
 }
 
-void TextWriter::UseStandardOutput() {
-  to_console_ = true;
-  filled_ = 0;
-}
+void TextWriter::UseStandardOutput() { to_console_ = true; }
 
 void TextWriter::WriteLine(std::string_view text) {
   if (to_console_) {
     corvane::WriteLine(text);
     return;
   }
-  Put(text);
-  Put("\r\n");
-}
-
-void TextWriter::Put(std::string_view bytes) {
-  while (!bytes.empty()) {
-    if (filled_ == sizeof buffer_) Flush();
-    const std::size_t room = sizeof buffer_ - filled_;
-    const std::size_t count = bytes.size() < room ? bytes.size() : room;
-    std::memcpy(buffer_ + filled_, bytes.data(), count);
-    filled_ += count;
-    bytes.remove_prefix(count);
+  // One write per line, tested at once, so a failure stops the run before
+  // anything else reaches the console.
+  char line[512];
+  if (text.size() + 2 > sizeof line) {
+    CheckIo(os::Write(file_, text.data(), text.size()));
+    CheckIo(os::Write(file_, "\r\n", 2));
+    return;
   }
-}
-
-void TextWriter::Flush() {
-  if (filled_ == 0) return;
-  CheckIo(os::Write(file_, buffer_, filled_));
-  filled_ = 0;
+  std::memcpy(line, text.data(), text.size());
+  line[text.size()] = kCarriageReturn;
+  line[text.size() + 1] = '\n';
+  CheckIo(os::Write(file_, line, text.size() + 2));
 }
 
 void TextWriter::Close() {
-  if (to_console_) return;
-  Flush();
-  CheckIo(os::Close(&file_));
+  if (!to_console_) CheckIo(os::Close(&file_));
+}
+
+TextWriter::~TextWriter() {
+  if (file_.IsOpen()) (void)os::Close(&file_);
 }
 
 }  // namespace corvane

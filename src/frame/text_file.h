@@ -3,7 +3,8 @@
 // Reading: a line ends at CR, and an LF right after the CR goes with it (an
 // LF alone is an ordinary character); a Ctrl-Z ends the text; a line keeps
 // its first 255 characters and the rest is skipped. Writing: every line ends
-// CR LF. Failures after a successful open are the run-time stop.
+// CR LF and is written, and its outcome tested, at once. Failures after a
+// successful open are the run-time stop.
 #ifndef CORVANE_FRAME_TEXT_FILE_H_
 #define CORVANE_FRAME_TEXT_FILE_H_
 
@@ -15,9 +16,13 @@
 
 namespace corvane {
 
+// Ends a line in text files, and separates the lines of a description.
+inline constexpr char kCarriageReturn = 13;
+
 class TextReader {
  public:
   TextReader() = default;
+  ~TextReader();
   TextReader(const TextReader&) = delete;
   TextReader& operator=(const TextReader&) = delete;
 
@@ -41,6 +46,7 @@ class TextReader {
 class TextWriter {
  public:
   TextWriter() = default;
+  ~TextWriter();
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
 
@@ -56,13 +62,8 @@ class TextWriter {
   void Close();
 
  private:
-  void Put(std::string_view bytes);
-  void Flush();
-
   os::FileHandle file_;
   bool to_console_ = false;
-  char buffer_[4096] = {};
-  std::size_t filled_ = 0;
 };
 
 }  // namespace corvane

@@ -5,8 +5,8 @@
 #include "frame/paths.h"
 #include "frame/run_context.h"
 #include "frame/run_stop.h"
+#include "frame/text_helpers.h"
 #include "inbound/ticket_reader.h"
-#include "platform/name_rules.h"
 #include "platform/platform.h"
 #include "store/ticket_database.h"
 
@@ -23,12 +23,27 @@ TicketRecord& WorkingRecord() {
 
 // Moves directory + name to another directory under the same name. A path
 // that would pass 255 characters counts as a failed move.
-bool MoveBetween(std::string_view from_dir, std::string_view to_dir, std::string_view name,
-                 std::string_view suffix = {}) {
+bool MoveBetween(std::string_view from_dir, std::string_view to_dir, std::string_view name) {
   Text from;
   Text to;
-  return BuildPath(from_dir, name, suffix, &from) && BuildPath(to_dir, name, suffix, &to) &&
+  return BuildPath(from_dir, name, &from) && BuildPath(to_dir, name, &to) &&
          os::MoveFileTo(from.view(), to.view()) == os::kOk;
+}
+
+// True when the announced file, in either directory, would be the database
+// itself: moving or clearing it would lose every record of the run.
+bool NamesDatabase(std::string_view inbound, std::string_view bad_tics,
+                   const TicketRecord& record) {
+  const std::string_view database = Run().DatabaseName.view();
+  if (!EqualIgnoringCase(record.FileName.view(), database)) return false;
+  Text path;
+  for (std::string_view directory : {inbound, bad_tics}) {
+    if (BuildPath(directory, record.FileName.view(), &path) &&
+        SameFilePath(path.view(), database)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void AppendToDatabase(std::string_view name, const TicketRecord& record) {
@@ -52,13 +67,20 @@ void MoveTicketAside(std::string_view inbound, std::string_view bad_tics,
     WriteLine("Can't move a file");
     return;
   }
-  // The ticket is moved by the name rebuilt from its key. When that is not
-  // the ticket that was read (a long name such as newfiles01.tic), another
-  // ticket of the rebuilt name must stay where it is.
+  // The ticket goes to BadTics under the name rebuilt from its key. When
+  // that is not the name of the ticket that was read (a long name such as
+  // newfiles01.tic), another ticket of the rebuilt name must stay where it
+  // is. The ticket leaves by the name it was read by: another one differing
+  // only in letter case may lie beside it.
   Text rebuilt(record.TicketKey.view());
   rebuilt.Append(".tic");
-  const bool same_ticket = os::EqualIgnoringCase(rebuilt.view(), ticket_name);
-  if (same_ticket && MoveBetween(inbound, bad_tics, record.TicketKey.view(), ".tic")) return;
+  Text from;
+  Text to;
+  if (EqualIgnoringCase(rebuilt.view(), ticket_name) && BuildPath(inbound, ticket_name, &from) &&
+      BuildPath(bad_tics, rebuilt.view(), &to) &&
+      os::MoveFileTo(from.view(), to.view()) == os::kOk) {
+    return;
+  }
   WriteLine("Can't move a TIC, returning file back");
   if (!MoveBetween(bad_tics, inbound, file_name)) WriteLine("Can't move a file back");
 }
@@ -89,7 +111,7 @@ void ProcessInbound() {
       Text ticket_path;
       if (!BuildPath(inbound, ticket_name, &ticket_path)) continue;
       ReadTicketFile(ticket_path.view(), inbound, &record);
-      if (record.FileSize == 0) continue;
+      if (record.FileSize == 0 || NamesDatabase(inbound, bad_tics, record)) continue;
 
       AppendToDatabase(run.DatabaseName.view(), record);
       Text stored(record.TicketKey.view());

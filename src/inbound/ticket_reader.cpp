@@ -9,7 +9,6 @@
 namespace corvane {
 namespace {
 
-constexpr char kCarriageReturn = 13;
 // Column of a keyword's value; "origin " is two letters longer.
 constexpr std::size_t kValueColumn = 6;
 constexpr std::size_t kOriginValueColumn = 8;
@@ -40,15 +39,6 @@ void TakeFile(const Text& line, std::string_view inbound, TicketRecord* record) 
 }
 
 }  // namespace
-
-bool IsSafeFileName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (char c : name) {
-    if (static_cast<unsigned char>(c) < 32) return false;
-    if (c == '\\' || c == '/' || c == ':' || c == '*' || c == '?') return false;
-  }
-  return true;
-}
 
 void ReadTicketFile(std::string_view path, std::string_view inbound, TicketRecord* record) {
   // A ticket says nothing of the fields it leaves out; the parts of an

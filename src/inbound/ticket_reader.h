@@ -8,11 +8,6 @@
 
 namespace corvane {
 
-// True for a file name a ticket may announce: not empty, not "." or "..",
-// and without "\", "/", ":", "*", "?" or control characters. Any other name
-// could reach outside the inbound directory or act as a wildcard.
-bool IsSafeFileName(std::string_view name);
-
 // Reads the ticket at path into record: Area, Description, From, Origin,
 // FileName and, when the named file is in the inbound directory, FileSize.
 // A ticket that cannot be opened leaves FileSize 0.

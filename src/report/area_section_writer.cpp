@@ -15,7 +15,6 @@ namespace {
 constexpr std::size_t EntryIndent = 25;  // descriptions start in column 26
 constexpr std::size_t DescBreak = 53;    // the most description characters on a line
 constexpr std::size_t kSizeWidth = 11;
-constexpr char kCarriageReturn = 13;
 
 // Cuts the next line's worth of description off the front of rest: up to
 // a CR within DescBreak characters (dropping it), else at the last space

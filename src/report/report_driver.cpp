@@ -1,6 +1,7 @@
 #include "report/report_driver.h"
 
 #include "frame/console.h"
+#include "frame/paths.h"
 #include "frame/run_context.h"
 #include "frame/run_stop.h"
 #include "frame/text_file.h"
@@ -15,15 +16,16 @@ constexpr std::string_view kHeaderTemplate = "prefix.nef";
 constexpr std::string_view kFooterTemplate = "suffix.nef";
 
 // True when path names one of the files this run reads or deletes: the
-// database, a template or an area file. Writing the report over it would
+// database, a template (also one that is missing: the report would become
+// the template it reads) or an area file. Writing the report there would
 // destroy it.
 bool IsOwnFile(std::string_view path, const AreaTable& table) {
   const std::string_view own[] = {Run().DatabaseName.view(), kHeaderTemplate, kFooterTemplate};
   for (std::string_view name : own) {
-    if (os::SameEntry(path, name)) return true;
+    if (SameFilePath(path, name)) return true;
   }
   for (std::size_t number = 1; number <= kAreaSlots && table[number].Used; ++number) {
-    if (os::SameEntry(path, AreaFileName(table[number].Key).view())) return true;
+    if (SameFilePath(path, AreaFileName(table[number].Key).view())) return true;
   }
   return false;
 }
@@ -34,7 +36,7 @@ void OpenReport(const AreaTable& table, TextWriter* report) {
     report->UseStandardOutput();
     return;
   }
-  if (IsOwnFile(path, table) || report->Create(path) != os::kOk) {
+  if (Run().ThirdParamCut || IsOwnFile(path, table) || report->Create(path) != os::kOk) {
     WriteLine("Can't create report, using standard output.");
     report->UseStandardOutput();
   }

@@ -74,6 +74,9 @@ TEST(Check, MarkerIsLookedUpAsAVisibleFileInTheGivenDirectory) {
       {"hidden marker", "bad", ".TK00001", "bad/.TK00001.bad", false, false},
       {"BadTics missing", "nothere", "TK000001", "TK000001.bad", false, false},
       {"empty BadTics is the current directory", "", "TK000001", "TK000001.bad", false, true},
+      // A key from a damaged database is a name, never a pattern or a path.
+      {"key is a wildcard", "bad", "*", "bad/TK000002.bad", false, false},
+      {"key leaves BadTics", "bad", "..\\x", "x.bad", false, false},
   };
   for (const Case& c : cases) {
     Sandbox box;

@@ -210,6 +210,39 @@ TEST(Inbound, FileThatCannotComeBackStaysInBadTics) {
                                  {"bad/TK000001.tic", "older"}}));
 }
 
+// Two tickets whose names differ in letter case only: the one read is the
+// one that moves, whatever the other holds.
+TEST(Inbound, TicketLeavesByTheNameItWasReadBy) {
+  if (UnderLauncher()) GTEST_SKIP() << "Windows cannot hold TK000001.TIC beside TK000001.TiC";
+  Sandbox box;
+  box.MakeDir("bad");
+  const std::string skipped = TicketText({"File missing.zip"});
+  const std::string real = TicketText({"File real.zip"});
+  Populate(box, {{"in/TK000001.TIC", skipped}, {"in/TK000001.TiC", real}, {"in/real.zip", "r"}});
+  const RunResult run = box.Run({"0", "in", "bad"});
+  EXPECT_EQ(run.out, Mode0Out({"TK000001.TIC: REAL.ZIP"}));
+  EXPECT_EQ(
+      Snapshot(box),
+      (Tree{{"in/TK000001.TIC", skipped}, {"bad/REAL.ZIP", "r"}, {"bad/TK000001.tic", real}}));
+}
+
+// With the current directory as inbound or BadTics, a ticket naming the
+// database would move or clear it.
+TEST(Inbound, TicketNamingTheDatabaseIsLeftAlone) {
+  for (const auto& [inbound, bad] :
+       std::vector<std::pair<std::string, std::string>>{{".", "bad"}, {"in", "."}}) {
+    SCOPED_TRACE(inbound + " " + bad);
+    Sandbox box;
+    box.MakeDir("bad");
+    Populate(box, {{inbound + "/TK000001.tic", TicketText({"File TicBase.Dat"})},
+                   {"in/ticbase.dat", "x"}});
+    const RunResult run = box.Run({"0", inbound, bad});
+    EXPECT_EQ(run.out, Mode0Out({}));
+    EXPECT_EQ(box.Read("ticbase.dat"), "");
+    EXPECT_TRUE(box.Exists(inbound + "/TK000001.tic"));
+  }
+}
+
 // A ticket is moved by its key and ".tic"; when that is not the ticket's own
 // name the move must fail rather than carry off some other ticket.
 TEST(Inbound, TicketNamesNotOfEightCharactersCannotBeMoved) {

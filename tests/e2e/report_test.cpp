@@ -3,6 +3,8 @@
 // left behind are compared exactly.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <ctime>
 #include <string>
@@ -227,6 +229,8 @@ TEST(Report, ReportThatCannotBeCreatedGoesToStandardOutput) {
       // An empty name is a deliberate request for standard output.
       {"", true, "Head\r\n" + kAbcBody + kNoFooter},
       {"", false, "Head\r\n"},
+      // A name past 255 characters would be cut into the name of another file.
+      {std::string(300, 'r'), true, kToStdout + "Head\r\n" + kAbcBody + kNoFooter},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("'" + c.path + "', new files " + std::to_string(c.new_files));
@@ -263,6 +267,30 @@ TEST(Report, ReportNeverOverwritesTheProgramsOwnFiles) {
     EXPECT_EQ(box.Read("suffix.nef"), "Tail\r\n");
     EXPECT_EQ(box.List(), (std::vector<std::string>{"prefix.nef", "suffix.nef", "ticbase.dat"}));
   }
+}
+
+// A report under a template's name would read itself back as header or
+// footer, even when that template does not exist yet.
+TEST(Report, ReportNamedAfterAMissingTemplateGoesToStandardOutput) {
+  for (const char* path : {"suffix.nef", "PREFIX.NEF"}) {
+    SCOPED_TRACE(path);
+    Sandbox box;
+    box.Write("ticbase.dat", AbcDatabase());
+    const RunResult run = box.Run({"2", "abc", path});
+    EXPECT_EQ(run.out, Console(kToStdout + kNoHeader + kAbcBody + kNoFooter));
+    EXPECT_EQ(box.List(), std::vector<std::string>{"ticbase.dat"});
+  }
+}
+
+TEST(Report, ReportIsNeverWrittenIntoAFifo) {
+  if (UnderLauncher()) GTEST_SKIP() << "no FIFOs on Windows";
+  Sandbox box;
+  box.Write("ticbase.dat", AbcDatabase());
+  ASSERT_EQ(mkfifo(box.Path("report.txt").c_str(), 0644), 0);
+  const RunResult run = box.Run({"2", "abc", "report.txt"});
+  EXPECT_EQ(run.out, Console(kToStdout + kNoHeader + kAbcBody + kNoFooter));
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_TRUE(box.Exists("report.txt"));
 }
 
 TEST(Report, AreaFilesLeftByAStoppedRunAreExtended) {
