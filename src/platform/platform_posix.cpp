@@ -15,13 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <memory_resource>
 #include <string>
-#include <vector>
 
 #include "platform/name_index_posix.h"
 #include "platform/name_rules.h"
 #include "platform/platform.h"
+#include "platform/search_snapshot.h"
 
 namespace corvane::os {
 namespace {
@@ -153,19 +152,10 @@ ErrorCode CopyThenRemove(const PathBuffer& from, const PathBuffer& to) {
   return error;
 }
 
-// A wildcard search: the matching names taken at the first step, sorted.
-// The names live in an arena of the search's own.
-struct Snapshot {
-  PathBuffer directory;  // ends in "/" or is empty
-  std::pmr::monotonic_buffer_resource arena;
-  std::pmr::vector<std::pmr::string> names{&arena};
-  std::size_t next = 0;
-};
-
 // Fills entry when path is a regular file (links followed) with a name a
 // search may deliver.
 bool Deliverable(const char* path, std::string_view name, DirEntry* entry) {
-  if (name.empty() || name.size() > 255 || IsHiddenName(name) || !IsWin32Name(name)) return false;
+  if (!IsDeliverableName(name)) return false;
   struct stat st {};
   if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::memcpy(entry->name, name.data(), name.size());
@@ -173,16 +163,6 @@ bool Deliverable(const char* path, std::string_view name, DirEntry* entry) {
   entry->name_length = name.size();
   entry->size = static_cast<std::uint64_t>(st.st_size);
   return true;
-}
-
-bool NextFromSnapshot(Snapshot* snapshot, DirEntry* entry) {
-  PathBuffer path;
-  while (snapshot->next < snapshot->names.size()) {
-    const std::string_view name(snapshot->names[snapshot->next++]);
-    path.Assign(snapshot->directory.view());
-    if (path.Append(name) && Deliverable(path.c_str(), name, entry)) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -318,6 +298,11 @@ ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
   return error;
 }
 
+bool DescribeEntry(std::string_view directory, std::string_view name, DirEntry* entry) {
+  PathBuffer path;
+  return path.Assign(directory) && path.Append(name) && Deliverable(path.c_str(), name, entry);
+}
+
 bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
   FindClose(search);
   PathBuffer native;
@@ -332,36 +317,15 @@ bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
            Deliverable(resolved.c_str(), posix::BaseName(resolved.view()), entry);
   }
 
-  auto snapshot = std::make_unique<Snapshot>();
-  const std::string_view directory = native.view().substr(0, native.size() - pattern.size());
-  if (!directory.empty() && !posix::ResolvePath(directory, &snapshot->directory)) return false;
-  DIR* stream = opendir(snapshot->directory.empty() ? "." : snapshot->directory.c_str());
+  PathBuffer directory;
+  const std::string_view asked = native.view().substr(0, native.size() - pattern.size());
+  if (!asked.empty() && !posix::ResolvePath(asked, &directory)) return false;
+  DIR* stream = opendir(directory.empty() ? "." : directory.c_str());
   if (stream == nullptr) return false;
-  while (const dirent* found = readdir(stream)) {
-    const std::string_view name(found->d_name);
-    if (!IsHiddenName(name) && IsWin32Name(name) && WildcardMatch(pattern, name)) {
-      snapshot->names.emplace_back(name);
-    }
-  }
+  auto snapshot = std::make_unique<SearchSnapshot>(directory.view());
+  while (const dirent* found = readdir(stream)) snapshot->Offer(pattern, found->d_name);
   closedir(stream);
-  std::sort(snapshot->names.begin(), snapshot->names.end(),
-            [](std::string_view a, std::string_view b) { return CompareNames(a, b) < 0; });
-  if (!NextFromSnapshot(snapshot.get(), entry)) return false;
-  search->state = snapshot.release();
-  return true;
-}
-
-bool FindNext(SearchHandle* search, DirEntry* entry) {
-  auto* snapshot = static_cast<Snapshot*>(search->state);
-  if (snapshot == nullptr) return false;
-  if (NextFromSnapshot(snapshot, entry)) return true;
-  FindClose(search);
-  return false;
-}
-
-void FindClose(SearchHandle* search) {
-  delete static_cast<Snapshot*>(search->state);
-  search->state = nullptr;
+  return SearchSnapshot::Start(std::move(snapshot), search, entry);
 }
 
 LocalDate Today() {

@@ -8,11 +8,10 @@
 
 #include <algorithm>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/name_rules.h"
 #include "platform/platform.h"
+#include "platform/search_snapshot.h"
 
 namespace corvane::os {
 namespace {
@@ -114,19 +113,9 @@ ErrorCode WriteAll(HANDLE handle, const void* buffer, std::size_t size) {
   return kOk;
 }
 
-// A wildcard search: the matching names taken at the first step, sorted.
-struct Snapshot {
-  std::string directory;  // the mask up to and including its last separator
-  std::vector<std::string> names;
-  std::size_t next = 0;
-};
-
 // Whether an entry with these attributes and this name may be delivered.
-// Names beginning with "." count as hidden, as in the POSIX build, so both
-// builds see the same files.
 bool Deliverable(DWORD attributes, std::string_view name) {
-  return (attributes & kNotDelivered) == 0 && !name.empty() && name.size() <= 255 &&
-         !IsHiddenName(name) && IsWin32Name(name);
+  return (attributes & kNotDelivered) == 0 && IsDeliverableName(name);
 }
 
 // The attributes and size of what path names, following a symbolic link to
@@ -158,25 +147,6 @@ void Fill(std::string_view name, DWORD size_high, DWORD size_low, DirEntry* entr
   entry->name[name.size()] = '\0';
   entry->name_length = name.size();
   entry->size = (static_cast<std::uint64_t>(size_high) << 32) | size_low;
-}
-
-// Looks at the entry again when its turn comes: it may have gone or changed
-// since the snapshot, and the size delivered is the one it has now.
-bool NextFromSnapshot(Snapshot* snapshot, DirEntry* entry) {
-  while (snapshot->next < snapshot->names.size()) {
-    const std::string& name = snapshot->names[snapshot->next++];
-    const CPath path(snapshot->directory + name);
-    DWORD attributes = 0;
-    DWORD size_high = 0;
-    DWORD size_low = 0;
-    if (!path.fits() || !Describe(path.c_str(), &attributes, &size_high, &size_low) ||
-        !Deliverable(attributes, name)) {
-      continue;
-    }
-    Fill(name, size_high, size_low, entry);
-    return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -321,33 +291,30 @@ bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
   // Win32 also matches a pattern against the 8.3 short names ("*.tic" finds
   // "LONGNA~1.TIC" for "longname.ticket"); the shared match on the real name
   // keeps both builds finding the same files.
-  auto snapshot = std::make_unique<Snapshot>();
-  snapshot->directory = std::string(directory);
+  auto snapshot = std::make_unique<SearchSnapshot>(directory);
   do {
-    const std::string_view name(found.cFileName);
-    if (Deliverable(found.dwFileAttributes, name) && WildcardMatch(pattern, name)) {
-      snapshot->names.emplace_back(name);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      snapshot->Offer(pattern, found.cFileName);
     }
   } while (FindNextFileA(find, &found));
   ::FindClose(find);
-  std::sort(snapshot->names.begin(), snapshot->names.end(),
-            [](const std::string& a, const std::string& b) { return CompareNames(a, b) < 0; });
-  if (!NextFromSnapshot(snapshot.get(), entry)) return false;
-  search->state = snapshot.release();
+  return SearchSnapshot::Start(std::move(snapshot), search, entry);
+}
+
+bool DescribeEntry(std::string_view directory, std::string_view name, DirEntry* entry) {
+  char joined[1024];
+  if (directory.size() + name.size() >= sizeof joined) return false;
+  std::copy(name.begin(), name.end(), std::copy(directory.begin(), directory.end(), joined));
+  const CPath path(std::string_view(joined, directory.size() + name.size()));
+  DWORD attributes = 0;
+  DWORD size_high = 0;
+  DWORD size_low = 0;
+  if (!Describe(path.c_str(), &attributes, &size_high, &size_low) ||
+      !Deliverable(attributes, name)) {
+    return false;
+  }
+  Fill(name, size_high, size_low, entry);
   return true;
-}
-
-bool FindNext(SearchHandle* search, DirEntry* entry) {
-  auto* snapshot = static_cast<Snapshot*>(search->state);
-  if (snapshot == nullptr) return false;
-  if (NextFromSnapshot(snapshot, entry)) return true;
-  FindClose(search);
-  return false;
-}
-
-void FindClose(SearchHandle* search) {
-  delete static_cast<Snapshot*>(search->state);
-  search->state = nullptr;
 }
 
 LocalDate Today() {
