@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -113,6 +117,34 @@ TEST_F(PlatformTest, ErrorNumbersAreWin32) {
   char byte = 0;
   std::size_t got = 0;
   EXPECT_EQ(Read(FileHandle{}, &byte, 1, &got), kFileNotOpen);
+}
+
+// Across file systems a move is a copy and a delete; the source must go only
+// once the copy is whole, and the target must never be replaced.
+TEST_F(PlatformTest, MoveAcrossFileSystems) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs a second file system at a known place";
+#else
+  const fs::path other = "/dev/shm";
+  struct ::stat here {};
+  struct ::stat there {};
+  if (::stat(dir_.c_str(), &here) != 0 || ::stat(other.c_str(), &there) != 0 ||
+      here.st_dev == there.st_dev) {
+    GTEST_SKIP() << "no second file system at /dev/shm";
+  }
+  const fs::path target = other / dir_.filename();
+  fs::create_directories(target);
+  Put("in/big.zip", std::string(200000, 'z'));
+  std::ofstream(target / "taken.zip") << "keep";
+  Put("in/taken.zip", "new");
+  const std::string to = target.string() + "/";
+  EXPECT_EQ(MoveFileTo(P("in/big.zip"), to + "BIG.ZIP"), kOk);
+  EXPECT_EQ(MoveFileTo(P("in/taken.zip"), to + "taken.zip"), kAlreadyExists);
+  EXPECT_FALSE(fs::exists(dir_ / "in/big.zip"));
+  EXPECT_EQ(fs::file_size(target / "BIG.ZIP"), 200000u);
+  EXPECT_EQ(Get("in/taken.zip"), "new");
+  fs::remove_all(target);
+#endif
 }
 
 // Lookups may be served from what the platform learnt of a directory; what
