@@ -64,6 +64,6 @@ ctest --test-dir build-clang --output-on-failure --timeout 300 -j"$jobs"
 
 cmake -S . -B build -DCMAKE_CXX_COMPILER=g++ \
   -DCORVANE_WINDOWS_PROGRAM="$PWD/build-windows/corvane.exe" \
-  -DCORVANE_WINDOWS_LAUNCHER="$wine64" >/dev/null
+  -DCORVANE_WINDOWS_LAUNCHER="env WINEPREFIX=$WINEPREFIX WINEDEBUG=-all $wine64" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --timeout 300 -j"$jobs"

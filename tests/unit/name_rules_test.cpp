@@ -30,16 +30,6 @@ TEST(NameRules, WildcardMatchIgnoresCase) {
   }
 }
 
-TEST(NameRules, Win32Names) {
-  EXPECT_TRUE(IsWin32Name("TK000001.tic"));
-  EXPECT_TRUE(IsWin32Name("caf\xE9 name.zip"));
-  for (const char* bad : {"a\\b", "a*", "a?", "d:x", "a\"b", "a<b", "a>b", "a|b", "a\tb"}) {
-    EXPECT_FALSE(IsWin32Name(bad)) << bad;
-  }
-  EXPECT_TRUE(IsHiddenName(".secret.tic"));
-  EXPECT_FALSE(IsHiddenName("visible.tic"));
-}
-
 TEST(NameRules, OrderIgnoresCaseThenBytes) {
   EXPECT_LT(CompareNames("a.tic", "B.tic"), 0);
   EXPECT_LT(CompareNames("B.tic", "c.tic"), 0);

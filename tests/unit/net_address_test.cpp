@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "store/word_splitter.h"
-
 namespace corvane {
 namespace {
 
@@ -52,44 +50,6 @@ TEST(NetAddress, ParsesAndPrintsBack) {
     EXPECT_EQ(address.Point, c.point) << c.text;
     EXPECT_EQ(NetAddressText(address).view(), c.printed) << c.text;
   }
-}
-
-TEST(NetAddress, WildcardValue) {
-  EXPECT_EQ(WildcardValue("?"), -9);
-  EXPECT_EQ(WildcardValue("???"), -999);
-  EXPECT_EQ(WildcardValue("*"), -32767);
-  EXPECT_EQ(WildcardValue("????*"), -32767);
-  EXPECT_EQ(WildcardValue("*?"), -1);
-  EXPECT_EQ(WildcardValue(""), -1);
-  EXPECT_EQ(WildcardValue("12"), -1);
-  EXPECT_EQ(AddressPartText(-10000).view(), "*");
-  EXPECT_EQ(AddressPartText(-1000).view(), "????");
-  EXPECT_EQ(AddressPartText(-10).view(), "??");
-  EXPECT_EQ(AddressPartText(32767).view(), "32767");
-}
-
-TEST(WordSplitter, SplitsAtDelimitersAndKeepsPositionInBounds) {
-  const std::string_view line = "  area  x";
-  std::size_t position = 1;
-  EXPECT_EQ(NextWord(line, &position, Blanks).view(), "area");
-  EXPECT_EQ(position, 8u) << "on the second blank after the word";
-  EXPECT_EQ(NextWord(line, &position, Blanks).view(), "x");
-  EXPECT_EQ(position, line.size() + 1);
-  EXPECT_EQ(NextWord(line, &position, Blanks).view(), "");
-  EXPECT_EQ(position, line.size() + 1);
-
-  position = 1;
-  EXPECT_EQ(NextWord("   ", &position, Blanks).view(), "");
-  EXPECT_EQ(position, 4u);
-
-  position = 1;
-  EXPECT_EQ(NextWord(":2", &position, CharSet{':'}).view(), "");
-  EXPECT_EQ(position, 2u);
-
-  const std::string long_word(255, 'w');
-  position = 1;
-  EXPECT_EQ(NextWord(long_word, &position, Blanks).size(), 255u);
-  EXPECT_EQ(position, 256u);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "report/area_table.h"
 #include "report/crc_key.h"
 #include "report/mask_match.h"
 
@@ -23,13 +22,6 @@ TEST(ReportFormat, ThousandsText) {
       {4000000000LL, "4,000,000,000"},
   };
   for (const auto& [value, text] : cases) EXPECT_EQ(ThousandsText(value).view(), text) << value;
-}
-
-TEST(ReportFormat, FieldsPadButNeverCutNumbers) {
-  EXPECT_EQ(PadRightAtLeast("12", 4).view(), "12  ");
-  EXPECT_EQ(PadRightAtLeast("12345", 4).view(), "12345");
-  EXPECT_EQ(PadLeftAtLeast("1,234", 11).view(), "      1,234");
-  EXPECT_EQ(PadLeftAtLeast("1,000,000,000", 11).view(), "1,000,000,000");
 }
 
 TEST(ReportFormat, DateStampForFixedDates) {
@@ -52,13 +44,6 @@ TEST(AreaKeys, CrcValues) {
   EXPECT_EQ(TextCrc("abc"), 0xCADBBE3Du);
   EXPECT_EQ(TextCrc("ABC"), 0x5C7CFCB7u);
   EXPECT_NE(TextCrc(std::string(255, 'a')), TextCrc(std::string(254, 'a')));
-}
-
-TEST(AreaKeys, FullTableRefusesNewNames) {
-  AreaTable table;
-  for (int i = 0; i < 255; ++i) ASSERT_EQ(AreaKey("AREA" + std::to_string(i), &table), i + 1u);
-  EXPECT_EQ(AreaKey("ONE MORE", &table), 0u);
-  EXPECT_EQ(AreaKey("AREA7", &table), 8u) << "known names still find their slot";
 }
 
 TEST(MaskMatch, Table) {

@@ -59,44 +59,5 @@ TEST(TextHelpers, TextToNumber) {
   for (const Case& c : cases) EXPECT_EQ(TextToNumber(c.text), c.value) << "'" << c.text << "'";
 }
 
-TEST(TextHelpers, ZeroPadNumber) {
-  EXPECT_EQ(ZeroPadNumber(7, 2).view(), "07");
-  EXPECT_EQ(ZeroPadNumber(123, 2).view(), "123");
-  EXPECT_EQ(ZeroPadNumber(0, 1).view(), "0");
-  EXPECT_EQ(ZeroPadNumber(0, 0).view(), "0");
-  EXPECT_EQ(ZeroPadNumber(2147483647, 1).view(), "2147483647");
-  EXPECT_EQ(ZeroPadNumber(-45, 1).view(), "-45");
-  EXPECT_EQ(ZeroPadNumber(INT32_MIN, 1).view(), "-2147483648");
-}
-
-TEST(TextHelpers, PadRightAndPadLeft) {
-  EXPECT_EQ(PadRight("abc", 5).view(), "abc  ");
-  EXPECT_EQ(PadRight("VERYLONGNAME.ZIP", 12).view(), "VERYLONGNAME");
-  EXPECT_EQ(PadRight("anything", 0).view(), "");
-  EXPECT_EQ(PadLeft("1,234", 11).view(), "      1,234");
-  EXPECT_EQ(PadLeft("1,000,000,000", 11).view(), "1,000,000,0");
-  EXPECT_EQ(PadLeft("", 3).view(), "   ");
-}
-
-TEST(TextHelpers, LetterCaseTouchesAsciiLettersOnly) {
-  const Text mixed("AbZz09 @[`{\x80\xC4\xE4");
-  EXPECT_EQ(LowerText(mixed).view(), "abzz09 @[`{\x80\xC4\xE4");
-  EXPECT_EQ(UpperText(mixed).view(), "ABZZ09 @[`{\x80\xC4\xE4");
-  EXPECT_EQ(LowerChar('@'), '@');
-  EXPECT_EQ(LowerChar('['), '[');
-}
-
-TEST(ShortTextType, CutsAtCapacityAndReportsIt) {
-  ShortText<12> name;
-  EXPECT_TRUE(name.Append("VERYLONG"));
-  EXPECT_FALSE(name.Append("NAME.ZIP"));
-  EXPECT_EQ(name.view(), "VERYLONGNAME");
-  Text full(std::string(300, 'x'));
-  EXPECT_EQ(full.size(), 255u);
-  EXPECT_FALSE(full.Append('y'));
-  full.DropFront(250);
-  EXPECT_EQ(full.view(), "xxxxx");
-}
-
 }  // namespace
 }  // namespace corvane

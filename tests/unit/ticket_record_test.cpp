@@ -21,30 +21,5 @@ TEST(TicketRecord, NegativeNumbersAreTwosComplementLittleEndian) {
   EXPECT_EQ(back.Origin.Point, -1);
 }
 
-TEST(TicketRecord, OverlongLengthBytesAreTakenAsCapacity) {
-  RecordImage image{};
-  image.fill('x');
-  const TicketRecord record = DecodeTicketRecord(image);  // every length byte is 120
-  EXPECT_EQ(record.TicketKey.size(), 8u);
-  EXPECT_EQ(record.FileName.size(), 12u);
-  EXPECT_EQ(record.Description.size(), 120u);
-  EXPECT_EQ(record.Area.size(), 20u);
-}
-
-TEST(TicketRecord, MarkingChangesOnlyTheFileSizeBytes) {
-  RecordImage image;
-  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7);
-  RecordImage marked = image;
-  SetImageFileSize(&marked, 0);
-  for (std::size_t i = 0; i < image.size(); ++i) {
-    if (i >= 299 && i <= 302) {
-      EXPECT_EQ(marked[i], 0) << i;
-    } else {
-      EXPECT_EQ(marked[i], image[i]) << i;
-    }
-  }
-  EXPECT_EQ(DecodeTicketRecord(marked).FileSize, 0);
-}
-
 }  // namespace
 }  // namespace corvane
