@@ -33,6 +33,8 @@ echo "Example node in $node"
 listing inbound
 run 0 inbound badtics
 listing inbound
+echo "    TK000006.TIC waits for its file, which has not arrived; tk000005.tic ends its"
+echo "    lines with LF alone, so it reads as one line without a File keyword (see README)."
 listing badtics
 run 1 badtics .
 run 2 '*' newfiles.txt
