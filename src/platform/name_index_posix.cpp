@@ -231,4 +231,6 @@ void EndEntryChange(std::string_view path, bool exists_now) {
   index.built_at = mtime;
 }
 
+void ForgetIndexes() { Indexes().clear(); }
+
 }  // namespace corvane::os::posix

@@ -71,6 +71,10 @@ bool ResolvePath(std::string_view path, PathBuffer* resolved);
 void BeginEntryChange(std::string_view path);
 void EndEntryChange(std::string_view path, bool exists_now);
 
+// Drops every index, for a change whose place is not known: a file created
+// through a symbolic link may have appeared in any directory.
+void ForgetIndexes();
+
 }  // namespace corvane::os::posix
 
 #endif  // CORVANE_PLATFORM_NAME_INDEX_POSIX_H_

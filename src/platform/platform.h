@@ -30,6 +30,7 @@ inline constexpr ErrorCode kWriteProtect = 19;
 inline constexpr ErrorCode kGeneralFailure = 31;
 inline constexpr ErrorCode kSharingViolation = 32;
 inline constexpr ErrorCode kDiskFull = 112;
+inline constexpr ErrorCode kInvalidName = 123;
 inline constexpr ErrorCode kAlreadyExists = 183;
 inline constexpr ErrorCode kNameTooLong = 206;
 // Run-time numbers of the program itself, not of the OS.

@@ -181,9 +181,12 @@ ErrorCode OpenExisting(std::string_view path, FileAccess access, FileHandle* fil
 ErrorCode CreateTruncated(std::string_view path, FileHandle* file) {
   PathBuffer resolved;
   if (!Resolve(path, &resolved)) return kNameTooLong;
+  if (!IsWin32Name(posix::BaseName(resolved.view()))) return kInvalidName;
   posix::BeginEntryChange(resolved.view());
   const ErrorCode error = OpenResolved(resolved, O_RDWR | O_CREAT | O_TRUNC, file);
   posix::EndEntryChange(resolved.view(), error == kOk);
+  struct stat st {};
+  if (lstat(resolved.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) posix::ForgetIndexes();
   return error;
 }
 
@@ -273,6 +276,7 @@ ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
   PathBuffer source;
   PathBuffer target;
   if (!Resolve(from, &source) || !Resolve(to, &target)) return kNameTooLong;
+  if (!IsWin32Name(posix::BaseName(target.view()))) return kInvalidName;
   struct stat st {};
   if (lstat(source.c_str(), &st) != 0) return FromErrno(errno, &source);
   // The resolved target names an existing entry in any letter case.

@@ -71,7 +71,7 @@ bool IsReadOnly(const CPath& path) {
 ErrorCode Open(std::string_view path, DWORD access, DWORD disposition, FileHandle* file) {
   const CPath name(path);
   if (!name.fits()) return kNameTooLong;
-  if (!NamesItself(name, path)) return ERROR_INVALID_NAME;
+  if (!NamesItself(name, path)) return kInvalidName;
   if ((access & GENERIC_WRITE) != 0 && IsReadOnly(name)) return kAccessDenied;
   const HANDLE handle = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -235,7 +235,7 @@ bool SameEntry(std::string_view a, std::string_view b) {
 ErrorCode RemoveFile(std::string_view path) {
   const CPath name(path);
   if (!name.fits()) return kNameTooLong;
-  if (!NamesItself(name, path)) return ERROR_INVALID_NAME;
+  if (!NamesItself(name, path)) return kInvalidName;
   if (IsReadOnly(name)) return kAccessDenied;
   return DeleteFileA(name.c_str()) ? kOk : LastError();
 }
@@ -244,7 +244,7 @@ ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
   const CPath source(from);
   const CPath target(to);
   if (!source.fits() || !target.fits()) return kNameTooLong;
-  if (!NamesItself(source, from) || !NamesItself(target, to)) return ERROR_INVALID_NAME;
+  if (!NamesItself(source, from) || !NamesItself(target, to)) return kInvalidName;
   // Without MOVEFILE_REPLACE_EXISTING an existing target is an error, never
   // overwritten; COPY_ALLOWED lets the move cross volumes.
   if (!MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED)) return LastError();

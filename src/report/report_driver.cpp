@@ -15,19 +15,19 @@ namespace {
 constexpr std::string_view kHeaderTemplate = "prefix.nef";
 constexpr std::string_view kFooterTemplate = "suffix.nef";
 
-// True when path names one of the files this run reads or deletes: the
-// database, a template (also one that is missing: the report would become
-// the template it reads) or an area file. Writing the report there would
-// destroy it.
-bool IsOwnFile(std::string_view path, const AreaTable& table) {
-  const std::string_view own[] = {Run().DatabaseName.view(), kHeaderTemplate, kFooterTemplate};
-  for (std::string_view name : own) {
-    if (SameFilePath(path, name)) return true;
+// The one of the files this run reads or deletes that path names, if any:
+// the database, a template (also one that is missing: the report would
+// become the template it reads) or an area file. Writing the report there
+// would destroy it.
+std::string_view OwnFileAt(std::string_view path, const AreaTable& table, Text* area_file) {
+  for (std::string_view name : {Run().DatabaseName.view(), kHeaderTemplate, kFooterTemplate}) {
+    if (SameFilePath(path, name)) return name;
   }
   for (std::size_t number = 1; number <= kAreaSlots && table[number].Used; ++number) {
-    if (SameFilePath(path, AreaFileName(table[number].Key).view())) return true;
+    *area_file = AreaFileName(table[number].Key);
+    if (SameFilePath(path, area_file->view())) return area_file->view();
   }
-  return false;
+  return {};
 }
 
 void OpenReport(const AreaTable& table, TextWriter* report) {
@@ -36,7 +36,18 @@ void OpenReport(const AreaTable& table, TextWriter* report) {
     report->UseStandardOutput();
     return;
   }
-  if (Run().ThirdParamCut || IsOwnFile(path, table) || report->Create(path) != os::kOk) {
+  Text area_file;
+  bool created = !Run().ThirdParamCut && OwnFileAt(path, table, &area_file).empty() &&
+                 report->Create(path) == os::kOk;
+  // A new file can still turn out to be a missing template, reached through
+  // a link: it is empty yet, so it goes again at once.
+  const std::string_view own = created ? OwnFileAt(path, table, &area_file) : std::string_view();
+  if (!own.empty()) {
+    report->Close();
+    CheckIo(os::RemoveFile(own));
+    created = false;
+  }
+  if (!created) {
     WriteLine("Can't create report, using standard output.");
     report->UseStandardOutput();
   }

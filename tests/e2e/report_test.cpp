@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -282,15 +283,25 @@ TEST(Report, ReportNamedAfterAMissingTemplateGoesToStandardOutput) {
   }
 }
 
-TEST(Report, ReportIsNeverWrittenIntoAFifo) {
-  if (UnderLauncher()) GTEST_SKIP() << "no FIFOs on Windows";
-  Sandbox box;
-  box.Write("ticbase.dat", AbcDatabase());
-  ASSERT_EQ(mkfifo(box.Path("report.txt").c_str(), 0644), 0);
-  const RunResult run = box.Run({"2", "abc", "report.txt"});
-  EXPECT_EQ(run.out, Console(kToStdout + kNoHeader + kAbcBody + kNoFooter));
-  EXPECT_EQ(run.exit_code, 0);
-  EXPECT_TRUE(box.Exists("report.txt"));
+// What a POSIX file system adds: a FIFO is no file to keep a report in, and
+// a link to a missing template must not turn the report into that template
+// (the footer would then be copied onto its own end without end).
+TEST(Report, ReportIsNeverWrittenIntoAFifoOrThroughALinkToATemplate) {
+  if (UnderLauncher()) GTEST_SKIP() << "FIFOs and symbolic links are set up from POSIX";
+  for (const char* target : {"", "suffix.nef", "PREFIX.NEF"}) {
+    SCOPED_TRACE(target);
+    Sandbox box;
+    box.Write("ticbase.dat", AbcDatabase());
+    if (*target == '\0') {
+      ASSERT_EQ(mkfifo(box.Path("report.txt").c_str(), 0644), 0);
+    } else {
+      std::filesystem::create_symlink(target, box.Path("report.txt"));
+    }
+    const RunResult run = box.Run({"2", "abc", "report.txt"});
+    EXPECT_EQ(run.out, Console(kToStdout + kNoHeader + kAbcBody + kNoFooter));
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(box.List(), (std::vector<std::string>{"report.txt", "ticbase.dat"}));
+  }
 }
 
 TEST(Report, AreaFilesLeftByAStoppedRunAreExtended) {

@@ -103,6 +103,7 @@ TEST_F(PlatformTest, ErrorNumbersAreWin32) {
   EXPECT_EQ(OpenExisting(P("nodir/missing.dat"), FileAccess::kRead, &file), kPathNotFound);
   EXPECT_EQ(OpenExisting(P("adir"), FileAccess::kRead, &file), kAccessDenied);
   EXPECT_EQ(CreateTruncated(P("nodir/new.dat"), &file), kPathNotFound);
+  EXPECT_EQ(CreateTruncated(P("r*.txt"), &file), kInvalidName) << "no name Win32 could not hold";
   EXPECT_EQ(RemoveFile(P("adir")), kAccessDenied);
   Put("readonly.zip", "r");  // Win32 deletes no read-only file, and nor may POSIX
   fs::permissions(dir_ / "readonly.zip",
