@@ -1,7 +1,5 @@
 #include "frame/console.h"
 
-#include <cstring>
-
 #include "frame/run_stop.h"
 #include "platform/platform.h"
 
@@ -13,17 +11,10 @@ void WriteText(std::string_view text) {
 }
 
 void WriteLine(std::string_view text) {
-  // One write per line, so lines never interleave half-written.
-  char line[512];
-  if (text.size() + 2 > sizeof line) {
-    WriteText(text);
-    WriteText("\r\n");
-    return;
-  }
-  std::memcpy(line, text.data(), text.size());
-  line[text.size()] = '\r';
-  line[text.size() + 1] = '\n';
-  WriteText(std::string_view(line, text.size() + 2));
+  const auto to_stdout = [](const char* data, std::size_t size) {
+    return os::WriteStdout(data, size);
+  };
+  if (WriteWithLineEnd(text, to_stdout) != os::kOk) RunTimeStop(os::kWriteFault);
 }
 
 }  // namespace corvane

@@ -1,6 +1,6 @@
 #include "frame/paths.h"
 
-#include "frame/text_helpers.h"
+#include "platform/name_rules.h"
 #include "platform/platform.h"
 
 namespace corvane {
@@ -36,7 +36,7 @@ bool SameFilePath(std::string_view a, std::string_view b) {
   std::string_view a_directory, a_name, b_directory, b_name;
   SplitPath(a, &a_directory, &a_name);
   SplitPath(b, &b_directory, &b_name);
-  return !a_name.empty() && EqualIgnoringCase(a_name, b_name) &&
+  return !a_name.empty() && os::EqualIgnoringCase(a_name, b_name) &&
          os::SameEntry(a_directory, b_directory);
 }
 

@@ -1,6 +1,5 @@
 #include "frame/text_file.h"
 
-#include <cstring>
 
 #include "frame/console.h"
 #include "frame/run_stop.h"
@@ -77,16 +76,9 @@ void TextWriter::WriteLine(std::string_view text) {
   }
   // One write per line, tested at once, so a failure stops the run before
   // anything else reaches the console.
-  char line[512];
-  if (text.size() + 2 > sizeof line) {
-    CheckIo(os::Write(file_, text.data(), text.size()));
-    CheckIo(os::Write(file_, "\r\n", 2));
-    return;
-  }
-  std::memcpy(line, text.data(), text.size());
-  line[text.size()] = kCarriageReturn;
-  line[text.size() + 1] = '\n';
-  CheckIo(os::Write(file_, line, text.size() + 2));
+  const os::FileHandle file = file_;
+  CheckIo(WriteWithLineEnd(
+      text, [file](const char* data, std::size_t size) { return os::Write(file, data, size); }));
 }
 
 void TextWriter::Close() {

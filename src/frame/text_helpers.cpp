@@ -83,14 +83,6 @@ Text ZeroPadNumber(std::int32_t value, std::uint8_t width) {
   return result;
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperChar(a[i]) != UpperChar(b[i])) return false;
-  }
-  return true;
-}
-
 Text PadRight(std::string_view text, std::uint8_t width) {
   Text result(text.substr(0, width < text.size() ? width : text.size()));
   while (result.size() < width) result.Append(' ');

@@ -32,9 +32,6 @@ constexpr char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<c
 // 'a'..'z' to 'A'..'Z'; every other byte unchanged.
 constexpr char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
-// True when a and b differ at most in the letter case of 'a'..'z'.
-bool EqualIgnoringCase(std::string_view a, std::string_view b);
-
 template <std::size_t N>
 ShortText<N> LowerText(ShortText<N> text) {
   for (std::size_t i = 0; i < text.size(); ++i) text[i] = LowerChar(text[i]);

@@ -5,8 +5,8 @@
 #include "frame/paths.h"
 #include "frame/run_context.h"
 #include "frame/run_stop.h"
-#include "frame/text_helpers.h"
 #include "inbound/ticket_reader.h"
+#include "platform/name_rules.h"
 #include "platform/platform.h"
 #include "store/ticket_database.h"
 
@@ -35,7 +35,7 @@ bool MoveBetween(std::string_view from_dir, std::string_view to_dir, std::string
 bool NamesDatabase(std::string_view inbound, std::string_view bad_tics,
                    const TicketRecord& record) {
   const std::string_view database = Run().DatabaseName.view();
-  if (!EqualIgnoringCase(record.FileName.view(), database)) return false;
+  if (!os::EqualIgnoringCase(record.FileName.view(), database)) return false;
   Text path;
   for (std::string_view directory : {inbound, bad_tics}) {
     if (BuildPath(directory, record.FileName.view(), &path) &&
@@ -76,8 +76,8 @@ void MoveTicketAside(std::string_view inbound, std::string_view bad_tics,
   rebuilt.Append(".tic");
   Text from;
   Text to;
-  if (EqualIgnoringCase(rebuilt.view(), ticket_name) && BuildPath(inbound, ticket_name, &from) &&
-      BuildPath(bad_tics, rebuilt.view(), &to) &&
+  if (os::EqualIgnoringCase(rebuilt.view(), ticket_name) &&
+      BuildPath(inbound, ticket_name, &from) && BuildPath(bad_tics, rebuilt.view(), &to) &&
       os::MoveFileTo(from.view(), to.view()) == os::kOk) {
     return;
   }
