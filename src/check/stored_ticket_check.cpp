@@ -1,10 +1,10 @@
 #include "check/stored_ticket_check.h"
 
-#include "frame/console.h"
-#include "frame/dir_search.h"
-#include "frame/paths.h"
-#include "frame/run_context.h"
-#include "frame/text_helpers.h"
+#include "base/console.h"
+#include "base/dir_search.h"
+#include "base/paths.h"
+#include "base/status.h"
+#include "base/text_helpers.h"
 #include "store/ticket_database.h"
 
 namespace corvane {
@@ -12,48 +12,42 @@ namespace {
 
 // A marker named by the ticket's key and ".bad" in the BadTics directory. A
 // key that is no plain name (a damaged or forged database) names no marker:
-// "*" would find any marker, "..\\x" one outside BadTics.
-bool MarkerPresent(std::string_view bad_tics, const TicketRecord& record) {
+// "*" would find any marker, "..\x" one outside BadTics.
+os::ErrorCode FindMarker(std::string_view bad_tics, const TicketRecord& record, bool* found) {
+  *found = false;
   Text marker;
-  if (!IsSafeFileName(record.TicketKey.view()) ||
-      !BuildPath(bad_tics, record.TicketKey.view(), ".bad", &marker)) {
-    return false;
+  if (!IsSafeFileName(record.TicketKey) ||
+      !BuildPath(bad_tics, record.TicketKey, ".bad", &marker)) {
+    return os::Ok;
   }
   FileSearchState search;
-  bool found = false;
-  return DirSearchStep(marker.view(), &search, &found);
+  return DirSearchStep(marker, &search, found);
 }
 
 }  // namespace
 
-void CheckStoredTickets() {
-  const RunContext& run = Run();
-  WriteLine("Checking stored info...");
+os::ErrorCode CheckStoredTickets(std::string_view bad_tics) {
+  // Without it every ticket would read as ok.
+  CORVANE_RETURN_IF_ERROR(os::CheckDirectory(bad_tics));
+  CORVANE_RETURN_IF_ERROR(WriteLine("Checking stored info..."));
   TicketDatabase database;
-  OpenDatabase(run.DatabaseName.view(), &database);
-  RecordImage image;
-  while (!AtEnd(database)) {
-    const std::uint32_t number = CurrentRecordNumber(database);
-    ReadRecord(&database, &image);
-    const TicketRecord record = DecodeTicketRecord(image);
-
-    Text line = ZeroPadNumber(static_cast<std::int32_t>(number), 1);
+  CORVANE_RETURN_IF_ERROR(database.Open());
+  TicketRecord record;
+  while (!database.AtEnd()) {
+    CORVANE_RETURN_IF_ERROR(database.ReadNext(&record));
+    Text line = ZeroPadNumber(database.LastNumber(), 1);
     line.Append(". ");
-    line.Append(record.FileName.view());
+    line.Append(record.FileName.View());
     line.Append(" is ");
-    WriteText(line.view());
+    CORVANE_RETURN_IF_ERROR(WriteText(line));
 
-    if (MarkerPresent(run.SecondParam.view(), record)) {
-      SetImageFileSize(&image, 0);
-      SeekRecord(&database, number);
-      WriteRecord(&database, image);
-      WriteLine("bad");
-    } else {
-      WriteLine("ok");
-    }
+    bool bad = false;
+    CORVANE_RETURN_IF_ERROR(FindMarker(bad_tics, record, &bad));
+    if (bad) CORVANE_RETURN_IF_ERROR(database.MarkLast());
+    CORVANE_RETURN_IF_ERROR(WriteLine(bad ? "bad" : "ok"));
   }
-  CloseDatabase(&database);
-  WriteLine("Done.");
+  CORVANE_RETURN_IF_ERROR(database.Close());
+  return WriteLine("Done.");
 }
 
 }  // namespace corvane

@@ -1,25 +1,15 @@
 #include "inbound/inbound_processing.h"
 
-#include "frame/console.h"
-#include "frame/dir_search.h"
-#include "frame/paths.h"
-#include "frame/run_context.h"
-#include "frame/run_stop.h"
+#include "base/console.h"
+#include "base/dir_search.h"
+#include "base/paths.h"
+#include "base/status.h"
 #include "inbound/ticket_reader.h"
 #include "platform/name_rules.h"
-#include "platform/platform.h"
 #include "store/ticket_database.h"
 
 namespace corvane {
 namespace {
-
-// Exit code when the run is refused before anything was changed.
-constexpr int kRefusedExitCode = 1;
-
-TicketRecord& WorkingRecord() {
-  static TicketRecord record;
-  return record;
-}
 
 // Moves directory + name to another directory under the same name. A path
 // that would pass 255 characters counts as a failed move.
@@ -27,101 +17,123 @@ bool MoveBetween(std::string_view from_dir, std::string_view to_dir, std::string
   Text from;
   Text to;
   return BuildPath(from_dir, name, &from) && BuildPath(to_dir, name, &to) &&
-         os::MoveFileTo(from.view(), to.view()) == os::kOk;
+         os::MoveFileTo(from, to) == os::Ok;
 }
 
 // True when the announced file, in either directory, would be the database
 // itself: moving or clearing it would lose every record of the run.
-bool NamesDatabase(std::string_view inbound, std::string_view bad_tics,
-                   const TicketRecord& record) {
-  const std::string_view database = Run().DatabaseName.view();
-  if (!os::EqualIgnoringCase(record.FileName.view(), database)) return false;
+bool NamesDatabase(const InboundJob& job, std::string_view file_name) {
+  if (!os::EqualIgnoringCase(file_name, DatabaseName)) return false;
   Text path;
-  for (std::string_view directory : {inbound, bad_tics}) {
-    if (BuildPath(directory, record.FileName.view(), &path) &&
-        SameFilePath(path.view(), database)) {
-      return true;
-    }
+  for (const Text* directory : {&job.Inbound, &job.BadTics}) {
+    if (BuildPath(*directory, file_name, &path) && SameFilePath(path, DatabaseName)) return true;
   }
   return false;
 }
 
-void AppendToDatabase(std::string_view name, const TicketRecord& record) {
+// The size of the plain file name in directory (low 32 bits), 0 when there
+// is none.
+os::ErrorCode SizeOfFile(std::string_view directory, std::string_view name, std::int32_t* size) {
+  *size = 0;
+  Text path;
+  if (name.empty() || !BuildPath(directory, name, &path)) return os::Ok;
+  FileSearchState lookup;
+  bool found = false;
+  CORVANE_RETURN_IF_ERROR(DirSearchStep(path, &lookup, &found));
+  if (found) *size = static_cast<std::int32_t>(lookup.Size);
+  return os::Ok;
+}
+
+// Reads the ticket and looks its file up. A ticket that cannot be opened
+// leaves FileSize 0, so it is passed over; a failed read is an error.
+os::ErrorCode ReadTicketAt(const InboundJob& job, std::string_view ticket_name,
+                           TicketRecord* record) {
+  record->TicketKey = ShortText<8>(ticket_name);
+  record->FileSize = 0;
+  Text path;
+  TextReader ticket;
+  if (!BuildPath(job.Inbound, ticket_name, &path) || ticket.Open(path) != os::Ok) return os::Ok;
+  CORVANE_RETURN_IF_ERROR(ReadTicket(&ticket, record));
+  CORVANE_RETURN_IF_ERROR(ticket.Close());
+  if (NamesDatabase(job, record->FileName)) return os::Ok;
+  return SizeOfFile(job.Inbound, record->FileName, &record->FileSize);
+}
+
+// Opened and closed per ticket, so every record appended before a stop is in
+// the file.
+os::ErrorCode AppendToDatabase(const TicketRecord& record) {
   TicketDatabase database;
-  OpenDatabase(name, &database);
-  SeekRecord(&database, RecordCount(database));
-  WriteRecord(&database, EncodeTicketRecord(record));
-  CloseDatabase(&database);
+  CORVANE_RETURN_IF_ERROR(database.Open());
+  CORVANE_RETURN_IF_ERROR(database.Append(record));
+  return database.Close();
 }
 
 // Moves the announced file, then its ticket, into BadTics; brings the file
-// back when the ticket cannot follow it.
-void MoveTicketAside(std::string_view inbound, std::string_view bad_tics,
-                     std::string_view ticket_name, const TicketRecord& record) {
-  const std::string_view file_name = record.FileName.view();
+// back when the ticket cannot follow it. The file was found in the inbound
+// just before, as a plain file, so an old copy in BadTics goes only when
+// its replacement is there.
+os::ErrorCode MoveTicketAside(const InboundJob& job, std::string_view ticket_name,
+                              const TicketRecord& record) {
+  const std::string_view file_name = record.FileName;
   Text old_copy;
-  if (BuildPath(bad_tics, file_name, &old_copy) && os::RemoveFile(old_copy.view()) == os::kOk) {
-    WriteLine("Destination cleared");
+  if (BuildPath(job.BadTics, file_name, &old_copy) && os::RemoveFile(old_copy) == os::Ok) {
+    CORVANE_RETURN_IF_ERROR(WriteLine("Destination cleared"));
   }
-  if (!MoveBetween(inbound, bad_tics, file_name)) {
-    WriteLine("Can't move a file");
-    return;
-  }
+  if (!MoveBetween(job.Inbound, job.BadTics, file_name)) return WriteLine("Can't move a file");
   // The ticket goes to BadTics under the name rebuilt from its key. When
   // that is not the name of the ticket that was read (a long name such as
   // newfiles01.tic), another ticket of the rebuilt name must stay where it
   // is. The ticket leaves by the name it was read by: another one differing
   // only in letter case may lie beside it.
-  Text rebuilt(record.TicketKey.view());
+  Text rebuilt(record.TicketKey.View());
   rebuilt.Append(".tic");
   Text from;
   Text to;
-  if (os::EqualIgnoringCase(rebuilt.view(), ticket_name) &&
-      BuildPath(inbound, ticket_name, &from) && BuildPath(bad_tics, rebuilt.view(), &to) &&
-      os::MoveFileTo(from.view(), to.view()) == os::kOk) {
-    return;
+  if (os::EqualIgnoringCase(rebuilt, ticket_name) && BuildPath(job.Inbound, ticket_name, &from) &&
+      BuildPath(job.BadTics, rebuilt, &to) && os::MoveFileTo(from, to) == os::Ok) {
+    return os::Ok;
   }
-  WriteLine("Can't move a TIC, returning file back");
-  if (!MoveBetween(bad_tics, inbound, file_name)) WriteLine("Can't move a file back");
+  CORVANE_RETURN_IF_ERROR(WriteLine("Can't move a TIC, returning file back"));
+  if (!MoveBetween(job.BadTics, job.Inbound, file_name)) return WriteLine("Can't move a file back");
+  return os::Ok;
 }
 
 }  // namespace
 
-void ProcessInbound() {
-  const RunContext& run = Run();
-  const std::string_view inbound = run.SecondParam.view();
-  const std::string_view bad_tics = run.ThirdParam.view();
+os::ErrorCode ProcessInbound(const InboundJob& job) {
+  // A typo in a directory must not empty the database of the last run.
+  CORVANE_RETURN_IF_ERROR(os::CheckDirectory(job.Inbound));
+  CORVANE_RETURN_IF_ERROR(os::CheckDirectory(job.BadTics));
   // The same directory twice would delete every announced file as the "old
   // copy" of itself.
-  if (os::SameEntry(inbound, bad_tics)) {
-    WriteLine("Inbound and BadTics are the same directory; nothing done.");
-    os::Exit(kRefusedExitCode);
+  if (os::SameEntry(job.Inbound, job.BadTics)) {
+    CORVANE_RETURN_IF_ERROR(WriteLine("Inbound and BadTics are the same directory; nothing done."));
+    return RunRefused;
   }
-  CheckIo(CreateEmptyDatabase(run.DatabaseName.view()));
-  WriteLine("Processing incoming TICs...");
+  CORVANE_RETURN_IF_ERROR(TicketDatabase::CreateEmpty());
+  CORVANE_RETURN_IF_ERROR(WriteLine("Processing incoming TICs..."));
 
-  TicketRecord& record = WorkingRecord();
+  TicketRecord record;
   Text mask;
   FileSearchState tickets;
   bool found = false;
-  if (BuildPath(inbound, "*.tic", &mask)) {
-    while (DirSearchStep(mask.view(), &tickets, &found)) {
-      const std::string_view ticket_name = tickets.name.view();
-      record.TicketKey = ShortText<8>(ticket_name);
-      Text ticket_path;
-      if (!BuildPath(inbound, ticket_name, &ticket_path)) continue;
-      ReadTicketFile(ticket_path.view(), inbound, &record);
-      if (record.FileSize == 0 || NamesDatabase(inbound, bad_tics, record)) continue;
+  if (BuildPath(job.Inbound, "*.tic", &mask)) {
+    for (;;) {
+      CORVANE_RETURN_IF_ERROR(DirSearchStep(mask, &tickets, &found));
+      if (!found) break;
+      const Text ticket_name = tickets.Name;
+      CORVANE_RETURN_IF_ERROR(ReadTicketAt(job, ticket_name, &record));
+      if (record.FileSize == 0) continue;
 
-      AppendToDatabase(run.DatabaseName.view(), record);
-      Text stored(record.TicketKey.view());
+      CORVANE_RETURN_IF_ERROR(AppendToDatabase(record));
+      Text stored(record.TicketKey.View());
       stored.Append(".TIC: ");
-      stored.Append(record.FileName.view());
-      WriteLine(stored.view());
-      MoveTicketAside(inbound, bad_tics, ticket_name, record);
+      stored.Append(record.FileName.View());
+      CORVANE_RETURN_IF_ERROR(WriteLine(stored));
+      CORVANE_RETURN_IF_ERROR(MoveTicketAside(job, ticket_name, record));
     }
   }
-  WriteLine("Done.");
+  return WriteLine("Done.");
 }
 
 }  // namespace corvane

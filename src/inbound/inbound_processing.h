@@ -2,9 +2,22 @@
 #ifndef CORVANE_INBOUND_INBOUND_PROCESSING_H_
 #define CORVANE_INBOUND_INBOUND_PROCESSING_H_
 
+#include "base/short_text.h"
+#include "platform/platform.h"
+
 namespace corvane {
 
-void ProcessInbound();
+struct InboundJob {
+  // Both empty (the current directory) or ending in "\".
+  Text Inbound;
+  Text BadTics;
+};
+
+// Empties the database, then stores every ticket of the inbound directory
+// whose file is there and moves file and ticket into BadTics. Refuses the
+// run (RunRefused) when both directories are one; a missing directory stops
+// it before anything changes.
+os::ErrorCode ProcessInbound(const InboundJob& job);
 
 }  // namespace corvane
 

@@ -1,7 +1,12 @@
 #include "platform/name_index_posix.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstring>
 #include <functional>
@@ -61,7 +66,7 @@ class FoldedName {
   explicit FoldedName(std::string_view name) : length_(name.size() < 256 ? name.size() : 256) {
     for (std::size_t i = 0; i < length_; ++i) text_[i] = FoldCase(name[i]);
   }
-  std::string_view view() const { return {text_, length_}; }
+  std::string_view View() const { return {text_, length_}; }
 
  private:
   char text_[256];
@@ -70,16 +75,16 @@ class FoldedName {
 
 void AddName(DirIndex& index, std::string_view name) {
   const FoldedName key(name);
-  auto [first, last] = index.by_folded.equal_range(key.view());
+  auto [first, last] = index.by_folded.equal_range(key.View());
   for (auto it = first; it != last; ++it) {
     if (it->second == name) return;
   }
-  index.by_folded.emplace(std::piecewise_construct, std::forward_as_tuple(key.view()),
+  index.by_folded.emplace(std::piecewise_construct, std::forward_as_tuple(key.View()),
                           std::forward_as_tuple(name));
 }
 
 void RemoveName(DirIndex& index, std::string_view name) {
-  auto [first, last] = index.by_folded.equal_range(FoldedName(name).view());
+  auto [first, last] = index.by_folded.equal_range(FoldedName(name).View());
   for (auto it = first; it != last; ++it) {
     if (it->second == name) {
       index.by_folded.erase(it);
@@ -91,7 +96,7 @@ void RemoveName(DirIndex& index, std::string_view name) {
 // The smallest name in byte order equal to name ignoring case, or empty.
 std::string_view FindName(const DirIndex& index, std::string_view name) {
   std::string_view best;
-  auto [first, last] = index.by_folded.equal_range(FoldedName(name).view());
+  auto [first, last] = index.by_folded.equal_range(FoldedName(name).View());
   for (auto it = first; it != last; ++it) {
     const std::string_view candidate(it->second);
     if (best.empty() || candidate < best) best = candidate;
@@ -107,8 +112,8 @@ bool StatDirectory(const char* dir, DirIdentity* id, timespec* mtime) {
   return true;
 }
 
-// The index of dir, built or rebuilt when missing or out of date; nullptr
-// when dir cannot be read.
+// The index of dir, built or rebuilt when missing or out of date; nullptr,
+// with errno set, when dir cannot be read.
 const DirIndex* CurrentIndex(const char* dir) {
   DirIdentity id;
   timespec mtime{};
@@ -133,22 +138,7 @@ bool Exists(const char* path) {
   return lstat(path, &st) == 0;
 }
 
-}  // namespace
-
-bool PathBuffer::Append(std::string_view text) {
-  const std::size_t room = kCapacity - length_;
-  const std::size_t count = text.size() < room ? text.size() : room;
-  std::memcpy(text_ + length_, text.data(), count);
-  Truncate(length_ + count);
-  return count == text.size();
-}
-
-bool NativePath(std::string_view path, PathBuffer* native) {
-  const bool whole = native->Assign(path);
-  native->ReplaceAll('\\', '/');
-  return whole;
-}
-
+// The directory part of a resolved path ("." when there is none).
 void ParentOf(std::string_view path, PathBuffer* parent) {
   const auto slash = path.find_last_of('/');
   if (slash == std::string_view::npos) {
@@ -158,14 +148,65 @@ void ParentOf(std::string_view path, PathBuffer* parent) {
   }
 }
 
-std::string_view BaseName(std::string_view path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+std::string_view BaseName(std::string_view path) { return path.substr(path.find_last_of('/') + 1); }
+
+// Brackets a change to the entry at path: before it, an index that someone
+// else made stale is dropped; after it, a current one learns the change, so
+// no rescan is needed.
+void BeginEntryChange(std::string_view path) {
+  PathBuffer dir;
+  ParentOf(path, &dir);
+  DirIdentity id;
+  timespec mtime{};
+  if (!StatDirectory(dir.CStr(), &id, &mtime)) return;
+  auto found = Indexes().find(id);
+  // Changed by someone else since it was built: drop it, the next lookup
+  // rebuilds it.
+  if (found != Indexes().end() && !SameTime(found->second->built_at, mtime)) {
+    Indexes().erase(found);
+  }
 }
 
-bool ResolvePath(std::string_view path, PathBuffer* resolved) {
-  if (!resolved->Assign(path)) return false;
-  if (path.empty() || Exists(resolved->c_str())) return true;
+void EndEntryChange(std::string_view path, bool exists_now) {
+  const int saved = errno;  // the caller reports the change's own errno
+  PathBuffer dir;
+  ParentOf(path, &dir);
+  DirIdentity id;
+  timespec mtime{};
+  if (!StatDirectory(dir.CStr(), &id, &mtime)) {
+    errno = saved;
+    return;
+  }
+  auto found = Indexes().find(id);
+  if (found == Indexes().end()) {
+    errno = saved;
+    return;
+  }
+  DirIndex& index = *found->second;
+  if (exists_now) {
+    AddName(index, BaseName(path));
+  } else {
+    RemoveName(index, BaseName(path));
+  }
+  index.built_at = mtime;
+  errno = saved;
+}
+
+void ForgetIndexes() { Indexes().clear(); }
+
+}  // namespace
+
+bool PathBuffer::Append(std::string_view text) {
+  const std::size_t room = Capacity - length_;
+  const std::size_t count = text.size() < room ? text.size() : room;
+  std::memcpy(text_ + length_, text.data(), count);
+  Truncate(length_ + count);
+  return count == text.size();
+}
+
+int ResolvePath(std::string_view path, PathBuffer* resolved) {
+  resolved->Assign(path);
+  if (path.empty() || Exists(resolved->CStr())) return 0;
 
   resolved->Truncate(0);
   std::size_t start = 0;
@@ -180,11 +221,12 @@ bool ResolvePath(std::string_view path, PathBuffer* resolved) {
     if (end == std::string_view::npos) end = path.size();
     const std::string_view component = path.substr(start, end - start);
     if (!component.empty()) {
-      const std::size_t before = resolved->size();
-      if (!resolved->Append(component)) return false;
-      if (parent_exists && component != "." && component != ".." && !Exists(resolved->c_str())) {
-        dir.Assign(before == 0 ? std::string_view(".") : resolved->view().substr(0, before));
-        const DirIndex* index = CurrentIndex(dir.c_str());
+      const std::size_t before = resolved->Size();
+      resolved->Append(component);
+      if (parent_exists && component != "." && component != ".." && !Exists(resolved->CStr())) {
+        dir.Assign(before == 0 ? std::string_view(".") : resolved->View().substr(0, before));
+        const DirIndex* index = CurrentIndex(dir.CStr());
+        if (index == nullptr && errno != ENOENT && errno != ENOTDIR) return -1;
         const std::string_view match = index ? FindName(*index, component) : std::string_view();
         if (!match.empty()) {
           resolved->Truncate(before);
@@ -194,43 +236,41 @@ bool ResolvePath(std::string_view path, PathBuffer* resolved) {
         }
       }
     }
-    if (end < path.size() && !resolved->Append("/")) return false;
+    if (end < path.size()) resolved->Append("/");
     start = end + 1;
   }
-  return true;
+  return 0;
 }
 
-void BeginEntryChange(std::string_view path) {
-  PathBuffer dir;
-  ParentOf(path, &dir);
-  DirIdentity id;
-  timespec mtime{};
-  if (!StatDirectory(dir.c_str(), &id, &mtime)) return;
-  auto found = Indexes().find(id);
-  // Changed by someone else since it was built: drop it, the next lookup
-  // rebuilds it.
-  if (found != Indexes().end() && !SameTime(found->second->built_at, mtime)) {
-    Indexes().erase(found);
+int CreateEntry(const PathBuffer& path, int flags) {
+  BeginEntryChange(path.View());
+  const int fd = open(path.CStr(), flags | O_CREAT, 0666);
+  EndEntryChange(path.View(), fd >= 0);
+  // A file created through a symbolic link may have appeared in any
+  // directory: no index can be trusted after it.
+  struct stat st {};
+  if (fd >= 0 && lstat(path.CStr(), &st) == 0 && S_ISLNK(st.st_mode)) ForgetIndexes();
+  return fd;
+}
+
+int RemoveEntry(const PathBuffer& path) {
+  BeginEntryChange(path.View());
+  const int result = unlink(path.CStr());
+  EndEntryChange(path.View(), result != 0);
+  return result;
+}
+
+int RenameEntry(const PathBuffer& from, const PathBuffer& to) {
+  BeginEntryChange(from.View());
+  BeginEntryChange(to.View());
+  int result = renameat2(AT_FDCWD, from.CStr(), AT_FDCWD, to.CStr(), RENAME_NOREPLACE);
+  if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+    // No atomic no-replace on this file system; the caller's check stands.
+    result = rename(from.CStr(), to.CStr());
   }
+  EndEntryChange(from.View(), result != 0);
+  EndEntryChange(to.View(), result == 0);
+  return result;
 }
-
-void EndEntryChange(std::string_view path, bool exists_now) {
-  PathBuffer dir;
-  ParentOf(path, &dir);
-  DirIdentity id;
-  timespec mtime{};
-  if (!StatDirectory(dir.c_str(), &id, &mtime)) return;
-  auto found = Indexes().find(id);
-  if (found == Indexes().end()) return;
-  DirIndex& index = *found->second;
-  if (exists_now) {
-    AddName(index, BaseName(path));
-  } else {
-    RemoveName(index, BaseName(path));
-  }
-  index.built_at = mtime;
-}
-
-void ForgetIndexes() { Indexes().clear(); }
 
 }  // namespace corvane::os::posix

@@ -2,13 +2,18 @@
 //
 // Win32 finds FILE.ZIP when the directory holds file.zip. To give the same
 // effect on a file system that tells case apart, each path component is
-// resolved to the directory entry whose name equals it ignoring ASCII case.
-// The exact name is always tried first with one direct probe; only when that
-// misses is the directory's name index consulted. Indexes are built once per
-// directory and kept current by the platform's own changes, and rebuilt when
-// the directory's modification time shows that something else changed it, so
-// a run over tens of thousands of entries stays linear. Paths live in fixed
-// buffers and indexes in arenas, so a lookup does not touch the heap.
+// resolved to the directory entry whose name equals it ignoring ASCII case:
+// the exact name when it exists, otherwise the smallest such name in byte
+// order. The exact name is tried first with one direct probe; only when that
+// misses is the directory's name index consulted.
+//
+// An index is built once per directory from one scan, kept current by the
+// program's own changes, which all go through CreateEntry, RemoveEntry and
+// RenameEntry below, and rebuilt when the directory's modification time
+// shows that another program changed it. So a run over tens of thousands of
+// entries stays linear, and what others add or remove is still seen.
+//
+// Limits: paths up to PathBuffer::Capacity bytes; names up to 255 bytes.
 #ifndef CORVANE_PLATFORM_NAME_INDEX_POSIX_H_
 #define CORVANE_PLATFORM_NAME_INDEX_POSIX_H_
 
@@ -17,11 +22,11 @@
 
 namespace corvane::os::posix {
 
-// A path of at most kCapacity bytes in a fixed buffer, always terminated by
-// a NUL for the system calls.
+// A path in a fixed buffer, always terminated by a NUL for the system calls:
+// no heap per call.
 class PathBuffer {
  public:
-  static constexpr std::size_t kCapacity = 4095;
+  static constexpr std::size_t Capacity = 4095;
 
   // Each returns false, leaving the text cut, when the capacity is passed.
   bool Assign(std::string_view text) {
@@ -40,40 +45,30 @@ class PathBuffer {
     }
   }
 
-  const char* c_str() const { return text_; }
-  std::string_view view() const { return {text_, length_}; }
-  std::size_t size() const { return length_; }
-  bool empty() const { return length_ == 0; }
+  const char* CStr() const { return text_; }
+  std::string_view View() const { return {text_, length_}; }
+  std::size_t Size() const { return length_; }
+  bool Empty() const { return length_ == 0; }
 
  private:
-  char text_[kCapacity + 1] = {};
+  char text_[Capacity + 1] = {};
   std::size_t length_ = 0;
 };
 
-// The program's path with each "\" turned into "/". False when too long.
-bool NativePath(std::string_view path, PathBuffer* native);
-
-// The directory part of path ("." when there is none, "/" for the root).
-void ParentOf(std::string_view path, PathBuffer* parent);
-
-// The part of path after its last "/".
-std::string_view BaseName(std::string_view path);
-
 // Resolves a path written with "/" separators: each existing component is
-// replaced by the on-disk entry it names (exact name first, otherwise the
-// smallest name in byte order among those equal ignoring case). Components
-// that do not exist are kept as given. False when the result is too long.
-bool ResolvePath(std::string_view path, PathBuffer* resolved);
+// replaced by the on-disk entry it names. Components that do not exist are
+// kept as given. Returns 0, or -1 with errno set when a directory on the way
+// could not be read (too many open files, for example).
+int ResolvePath(std::string_view path, PathBuffer* resolved);
 
-// Brackets a change the platform makes to a directory entry at path (already
-// resolved): BeginEntryChange before, EndEntryChange after, with whether the
-// entry now exists. Keeps a built index current without a rescan.
-void BeginEntryChange(std::string_view path);
-void EndEntryChange(std::string_view path, bool exists_now);
-
-// Drops every index, for a change whose place is not known: a file created
-// through a symbolic link may have appeared in any directory.
-void ForgetIndexes();
+// The changes the platform makes to directory entries, on resolved paths.
+// Each returns what its system call returns, with errno set on failure, and
+// keeps the indexes current.
+int CreateEntry(const PathBuffer& path, int flags);  // open(2) with O_CREAT, mode 0666
+int RemoveEntry(const PathBuffer& path);             // unlink(2)
+// rename(2) that never replaces a target (RENAME_NOREPLACE where the file
+// system has it; the caller has checked the target before).
+int RenameEntry(const PathBuffer& from, const PathBuffer& to);
 
 }  // namespace corvane::os::posix
 

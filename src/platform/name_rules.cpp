@@ -2,6 +2,11 @@
 
 namespace corvane::os {
 
+std::size_t NameStart(std::string_view path, std::string_view separators) {
+  const std::size_t last = path.find_last_of(separators);
+  return last == std::string_view::npos ? 0 : last + 1;
+}
+
 bool IsWin32Name(std::string_view name) {
   for (char c : name) {
     const auto byte = static_cast<unsigned char>(c);
@@ -24,6 +29,10 @@ bool IsWin32Name(std::string_view name) {
 }
 
 bool IsHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
+
+bool IsDeliverableName(std::string_view name) {
+  return !name.empty() && name.size() <= 255 && !IsHiddenName(name) && IsWin32Name(name);
+}
 
 bool HasWildcards(std::string_view pattern) {
   return pattern.find_first_of("*?") != std::string_view::npos;

@@ -1,21 +1,19 @@
 // POSIX implementation of the platform layer. It gives the program the Win32
 // behaviour it relies on: "\" separators, names matched ignoring case, moves
-// that never replace a target, Win32 error numbers.
+// that never replace a target, Win32 error numbers. The case-insensitive
+// resolution lives in name_index_posix; every change to a directory entry
+// goes through its wrappers so that its indexes stay current.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <string>
 
 #include "platform/name_index_posix.h"
 #include "platform/name_rules.h"
@@ -32,72 +30,84 @@ bool IsDirectory(const char* path) {
   return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Turns the program's path into the on-disk one: "\" to "/", each component
-// resolved ignoring case. False when the path is too long for the system.
-bool Resolve(std::string_view path, PathBuffer* resolved) {
-  PathBuffer native;
-  return posix::NativePath(path, &native) && posix::ResolvePath(native.view(), resolved);
-}
-
 // The Win32 number for an errno of an operation, on path when it names one.
 ErrorCode FromErrno(int error, const PathBuffer* path = nullptr) {
   switch (error) {
     case ENOENT: {
-      if (path == nullptr) return kFileNotFound;
+      if (path == nullptr) return FileNotFound;
       PathBuffer parent;
-      posix::ParentOf(path->view(), &parent);
-      return IsDirectory(parent.c_str()) ? kFileNotFound : kPathNotFound;
+      parent.Assign(path->View().substr(0, NameStart(path->View(), "/")));
+      return IsDirectory(parent.Empty() ? "." : parent.CStr()) ? FileNotFound : PathNotFound;
     }
     case ENOTDIR:
-      return kPathNotFound;
+      return PathNotFound;
     case EACCES:
     case EPERM:
     case EISDIR:
-      return kAccessDenied;
+      return AccessDenied;
     case EEXIST:
-      return kAlreadyExists;
+      return AlreadyExists;
     case ENOSPC:
-      return kDiskFull;
+    case EDQUOT:
+      return DiskFull;
     case EMFILE:
     case ENFILE:
-      return kTooManyOpenFiles;
+      return TooManyOpenFiles;
     case ENAMETOOLONG:
-      return kNameTooLong;
+      return NameTooLong;
     case EROFS:
-      return kWriteProtect;
+      return WriteProtect;
     case EBUSY:
-      return kSharingViolation;
+      return SharingViolation;
     default:
-      return kGeneralFailure;
+      return GeneralFailure;
   }
 }
 
-int Fd(FileHandle file) { return static_cast<int>(file.value); }
+int Fd(FileHandle file) { return static_cast<int>(file.Value); }
 
 // A file without its owner's write permission stands for the Win32
-// read-only attribute: it is not opened for writing, nor deleted, as on Win32
-// (and whoever runs the program, root included).
+// read-only attribute: it is not written, truncated or deleted, as on Win32,
+// whoever runs the program (root included).
 bool IsReadOnlyFile(const struct stat& st) {
   return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
 }
 
-ErrorCode OpenResolved(const PathBuffer& path, int flags, FileHandle* file) {
-  struct stat st {};
-  if ((flags & O_ACCMODE) != O_RDONLY && stat(path.c_str(), &st) == 0 && IsReadOnlyFile(st)) {
-    return kAccessDenied;
-  }
-  // Not blocking: a FIFO under a template's name must not hang the run.
-  const int fd = open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+// The program's path as an on-disk one: "\" to "/", each component resolved
+// ignoring case. NameTooLong when it passes the limit.
+ErrorCode Resolve(std::string_view path, PathBuffer* resolved) {
+  if (path.size() > MaxPath) return NameTooLong;
+  PathBuffer native;
+  native.Assign(path);
+  native.ReplaceAll('\\', '/');
+  posix::ResolvePath(native.View(), resolved);
+  return Ok;
+}
+
+// Opens path as a plain file. O_NONBLOCK keeps a FIFO under a template's name
+// from hanging the run; on a plain file it changes nothing, so it stays set.
+// Truncation waits until the file is known to be a writable plain file.
+ErrorCode OpenPlain(const PathBuffer& path, int flags, FileHandle* file, std::uint64_t* length) {
+  const bool truncate = (flags & O_TRUNC) != 0;
+  flags = (flags & ~O_TRUNC) | O_CLOEXEC | O_NONBLOCK;
+  const int fd =
+      (flags & O_CREAT) != 0 ? posix::CreateEntry(path, flags) : open(path.CStr(), flags);
   if (fd < 0) return FromErrno(errno, &path);
-  // Only plain files: never a directory, device or FIFO, as on Win32 where
-  // the program opens disk files only.
+  struct stat st {};
+  ErrorCode error = Ok;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-    close(fd);
-    return kAccessDenied;
+      ((flags & O_ACCMODE) != O_RDONLY && IsReadOnlyFile(st))) {
+    error = AccessDenied;
+  } else if (truncate && st.st_size > 0 && ftruncate(fd, 0) != 0) {
+    error = FromErrno(errno);
   }
-  file->value = fd;
-  return kOk;
+  if (error != Ok) {
+    close(fd);
+    return error;
+  }
+  file->Value = fd;
+  if (length != nullptr) *length = truncate ? 0 : static_cast<std::uint64_t>(st.st_size);
+  return Ok;
 }
 
 ErrorCode WriteAll(int fd, const void* buffer, std::size_t size) {
@@ -105,64 +115,87 @@ ErrorCode WriteAll(int fd, const void* buffer, std::size_t size) {
   while (size > 0) {
     const ssize_t done = write(fd, bytes, size);
     if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return kWriteFault;
+    if (done <= 0) return WriteFault;
     bytes += done;
     size -= static_cast<std::size_t>(done);
   }
-  return kOk;
+  return Ok;
 }
 
-// Copies from to a target created exclusively, then removes from: the move of
-// last resort across file systems. On any failure the partial target goes
-// and the source stays, so no data is lost either way.
+// Copies from into a hidden file beside to, renames it into place when it is
+// whole, then removes from: the move of last resort across file systems. A
+// run killed half-way leaves at most the hidden copy, which no search
+// delivers and the next move of that name clears; on any failure the copy
+// goes and the source stays, so no data is lost either way.
 ErrorCode CopyThenRemove(const PathBuffer& from, const PathBuffer& to) {
-  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  PathBuffer partial;
+  const std::size_t name_at = NameStart(to.View(), "/");
+  partial.Assign(to.View().substr(0, name_at));
+  partial.Append(".");
+  partial.Append(to.View().substr(name_at));
+  if (!partial.Append(".part")) return NameTooLong;
+
+  const int in = open(from.CStr(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return FromErrno(errno, &from);
   struct stat st {};
   if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(in);
-    return kAccessDenied;
+    return AccessDenied;
   }
-  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+  (void)posix::RemoveEntry(partial);  // a copy left by a run that was killed
+  const int out = posix::CreateEntry(partial, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC);
   if (out < 0) {
-    const ErrorCode error = FromErrno(errno, &to);
+    const ErrorCode error = FromErrno(errno, &partial);
     close(in);
     return error;
   }
-  ErrorCode error = kOk;
+  ErrorCode error = Ok;
   char buffer[65536];
   for (;;) {
     const ssize_t got = read(in, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) error = kReadFault;
+    if (got < 0) error = ReadFault;
     if (got <= 0) break;
     error = WriteAll(out, buffer, static_cast<std::size_t>(got));
-    if (error != kOk) break;
+    if (error != Ok) break;
   }
-  if (error == kOk) {
-    // Keep the file's dates: sysops sort file areas by them.
+  if (error == Ok) {
+    // Keep the file's dates and mode: sysops sort file areas by date.
     const timespec times[2] = {st.st_atim, st.st_mtim};
     futimens(out, times);
-    if (fsync(out) != 0) error = kWriteFault;
+    fchmod(out, st.st_mode & 07777);
+    if (fsync(out) != 0) error = WriteFault;
   }
-  if (close(out) != 0 && error == kOk) error = kWriteFault;
+  if (close(out) != 0 && error == Ok) error = WriteFault;
   close(in);
-  if (error == kOk && unlink(from.c_str()) != 0) error = FromErrno(errno, &from);
-  if (error != kOk) unlink(to.c_str());
+  if (error == Ok && posix::RenameEntry(partial, to) != 0) error = FromErrno(errno, &to);
+  if (error != Ok) {
+    (void)posix::RemoveEntry(partial);
+    return error;
+  }
+  if (posix::RemoveEntry(from) != 0) {
+    error = FromErrno(errno, &from);
+    (void)posix::RemoveEntry(to);
+  }
   return error;
 }
 
-// Fills entry when path is a regular file (links followed) with a name a
-// search may deliver.
-bool Deliverable(const char* path, std::string_view name, DirEntry* entry) {
+// Fills entry when path is a plain file (a link followed to its target)
+// with a name a search may deliver.
+bool DescribePath(const char* path, std::string_view name, DirEntry* entry) {
   if (!IsDeliverableName(name)) return false;
   struct stat st {};
   if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::memcpy(entry->name, name.data(), name.size());
-  entry->name[name.size()] = '\0';
-  entry->name_length = name.size();
-  entry->size = static_cast<std::uint64_t>(st.st_size);
+  std::memcpy(entry->Name, name.data(), name.size());
+  entry->Name[name.size()] = '\0';
+  entry->NameLength = name.size();
+  entry->Size = static_cast<std::uint64_t>(st.st_size);
   return true;
+}
+
+bool DescribeEntry(std::string_view directory, std::string_view name, DirEntry* entry) {
+  PathBuffer path;
+  return path.Assign(directory) && path.Append(name) && DescribePath(path.CStr(), name, entry);
 }
 
 }  // namespace
@@ -172,76 +205,76 @@ void StartUp() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-ErrorCode OpenExisting(std::string_view path, FileAccess access, FileHandle* file) {
+ErrorCode OpenExisting(std::string_view path, FileAccess access, FileHandle* file,
+                       std::uint64_t* length) {
   PathBuffer resolved;
-  if (!Resolve(path, &resolved)) return kNameTooLong;
-  return OpenResolved(resolved, access == FileAccess::kRead ? O_RDONLY : O_RDWR, file);
+  if (const ErrorCode error = Resolve(path, &resolved); error != Ok) return error;
+  return OpenPlain(resolved, access == FileAccess::Read ? O_RDONLY : O_RDWR, file, length);
 }
 
 ErrorCode CreateTruncated(std::string_view path, FileHandle* file) {
   PathBuffer resolved;
-  if (!Resolve(path, &resolved)) return kNameTooLong;
-  if (!IsWin32Name(posix::BaseName(resolved.view()))) return kInvalidName;
-  posix::BeginEntryChange(resolved.view());
-  const ErrorCode error = OpenResolved(resolved, O_RDWR | O_CREAT | O_TRUNC, file);
-  posix::EndEntryChange(resolved.view(), error == kOk);
-  struct stat st {};
-  if (lstat(resolved.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) posix::ForgetIndexes();
-  return error;
+  if (const ErrorCode error = Resolve(path, &resolved); error != Ok) return error;
+  if (!IsWin32Name(NamePart(path))) return InvalidName;
+  return OpenPlain(resolved, O_RDWR | O_CREAT | O_TRUNC, file, nullptr);
 }
 
 ErrorCode Read(FileHandle file, void* buffer, std::size_t size, std::size_t* done) {
   *done = 0;
-  if (!file.IsOpen()) return kFileNotOpen;
+  if (!file.IsOpen()) return FileNotOpen;
   char* bytes = static_cast<char*>(buffer);
   while (*done < size) {
     const ssize_t got = read(Fd(file), bytes + *done, size - *done);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return kReadFault;
+    if (got < 0) return ReadFault;
     if (got == 0) break;
     *done += static_cast<std::size_t>(got);
   }
-  return kOk;
+  return Ok;
 }
 
 ErrorCode Write(FileHandle file, const void* buffer, std::size_t size) {
-  if (!file.IsOpen()) return kFileNotOpen;
+  if (!file.IsOpen()) return FileNotOpen;
+  return WriteAll(Fd(file), buffer, size);
+}
+
+ErrorCode WriteAt(FileHandle file, std::uint64_t position, const void* buffer, std::size_t size) {
+  if (!file.IsOpen()) return FileNotOpen;
+  if (lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) < 0) return GeneralFailure;
   return WriteAll(Fd(file), buffer, size);
 }
 
 ErrorCode Seek(FileHandle file, std::uint64_t position) {
-  if (!file.IsOpen()) return kFileNotOpen;
-  if (lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) < 0) return kGeneralFailure;
-  return kOk;
+  if (!file.IsOpen()) return FileNotOpen;
+  if (lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) < 0) return GeneralFailure;
+  return Ok;
 }
 
-ErrorCode SeekToEnd(FileHandle file) {
-  if (!file.IsOpen()) return kFileNotOpen;
-  if (lseek(Fd(file), 0, SEEK_END) < 0) return kGeneralFailure;
-  return kOk;
+ErrorCode SeekToEnd(FileHandle file, std::uint64_t* length) {
+  if (!file.IsOpen()) return FileNotOpen;
+  const off_t end = lseek(Fd(file), 0, SEEK_END);
+  if (end < 0) return GeneralFailure;
+  *length = static_cast<std::uint64_t>(end);
+  return Ok;
 }
 
-ErrorCode Position(FileHandle file, std::uint64_t* position) {
-  if (!file.IsOpen()) return kFileNotOpen;
-  const off_t at = lseek(Fd(file), 0, SEEK_CUR);
-  if (at < 0) return kGeneralFailure;
-  *position = static_cast<std::uint64_t>(at);
-  return kOk;
-}
-
-ErrorCode Length(FileHandle file, std::uint64_t* length) {
-  if (!file.IsOpen()) return kFileNotOpen;
-  struct stat st {};
-  if (fstat(Fd(file), &st) != 0) return kGeneralFailure;
-  *length = static_cast<std::uint64_t>(st.st_size);
-  return kOk;
+ErrorCode Truncate(FileHandle file, std::uint64_t length) {
+  if (!file.IsOpen()) return FileNotOpen;
+  if (ftruncate(Fd(file), static_cast<off_t>(length)) != 0) return FromErrno(errno);
+  return Seek(file, length);
 }
 
 ErrorCode Close(FileHandle* file) {
-  if (!file->IsOpen()) return kFileNotOpen;
+  if (!file->IsOpen()) return FileNotOpen;
   const int fd = Fd(*file);
-  file->value = -1;
-  return close(fd) == 0 ? kOk : FromErrno(errno);
+  file->Value = -1;
+  return close(fd) == 0 ? Ok : FromErrno(errno);
+}
+
+ErrorCode CheckDirectory(std::string_view path) {
+  PathBuffer resolved;
+  if (Resolve(path, &resolved) != Ok) return PathNotFound;
+  return IsDirectory(resolved.Empty() ? "." : resolved.CStr()) ? Ok : PathNotFound;
 }
 
 bool SameEntry(std::string_view a, std::string_view b) {
@@ -249,87 +282,68 @@ bool SameEntry(std::string_view a, std::string_view b) {
   PathBuffer second;
   struct stat one {};
   struct stat two {};
-  return Resolve(a.empty() ? "." : a, &first) && Resolve(b.empty() ? "." : b, &second) &&
-         stat(first.c_str(), &one) == 0 && stat(second.c_str(), &two) == 0 &&
-         one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+  return Resolve(a.empty() ? "." : a, &first) == Ok &&
+         Resolve(b.empty() ? "." : b, &second) == Ok && stat(first.CStr(), &one) == 0 &&
+         stat(second.CStr(), &two) == 0 && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }
 
 ErrorCode RemoveFile(std::string_view path) {
   PathBuffer resolved;
-  if (!Resolve(path, &resolved)) return kNameTooLong;
+  if (const ErrorCode error = Resolve(path, &resolved); error != Ok) return error;
   struct stat st {};
-  if (lstat(resolved.c_str(), &st) != 0) return FromErrno(errno, &resolved);
+  if (lstat(resolved.CStr(), &st) != 0) return FromErrno(errno, &resolved);
   // Only files go, as with Win32's delete: never a directory, never a device
   // node (a report named /dev/null), never a read-only file.
-  if (IsDirectory(resolved.c_str()) || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) ||
+  if (IsDirectory(resolved.CStr()) || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) ||
       IsReadOnlyFile(st)) {
-    return kAccessDenied;
+    return AccessDenied;
   }
-  posix::BeginEntryChange(resolved.view());
-  const int result = unlink(resolved.c_str());
-  const int error = errno;
-  posix::EndEntryChange(resolved.view(), result != 0);
-  return result == 0 ? kOk : FromErrno(error, &resolved);
+  return posix::RemoveEntry(resolved) == 0 ? Ok : FromErrno(errno, &resolved);
 }
 
 ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
   PathBuffer source;
   PathBuffer target;
-  if (!Resolve(from, &source) || !Resolve(to, &target)) return kNameTooLong;
-  if (!IsWin32Name(posix::BaseName(target.view()))) return kInvalidName;
+  if (Resolve(from, &source) != Ok || Resolve(to, &target) != Ok) return NameTooLong;
+  if (!IsWin32Name(NamePart(to))) return InvalidName;
   struct stat st {};
-  if (lstat(source.c_str(), &st) != 0) return FromErrno(errno, &source);
+  if (lstat(source.CStr(), &st) != 0) return FromErrno(errno, &source);
+  if (!S_ISREG(st.st_mode)) return AccessDenied;
   // The resolved target names an existing entry in any letter case.
-  if (lstat(target.c_str(), &st) == 0) return kAlreadyExists;
-
-  posix::BeginEntryChange(source.view());
-  posix::BeginEntryChange(target.view());
-  ErrorCode error = kOk;
-  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
-    if (errno == EINVAL || errno == ENOSYS) {
-      // No atomic no-replace on this file system; the check above stands.
-      if (rename(source.c_str(), target.c_str()) != 0) {
-        error = errno == EXDEV ? CopyThenRemove(source, target) : FromErrno(errno, &target);
-      }
-    } else if (errno == EXDEV) {
-      error = CopyThenRemove(source, target);
-    } else {
-      error = FromErrno(errno, errno == ENOENT ? &source : &target);
-    }
-  }
-  posix::EndEntryChange(source.view(), error != kOk);
-  posix::EndEntryChange(target.view(), error == kOk);
-  return error;
+  if (lstat(target.CStr(), &st) == 0) return AlreadyExists;
+  if (posix::RenameEntry(source, target) == 0) return Ok;
+  if (errno == EXDEV) return CopyThenRemove(source, target);
+  return FromErrno(errno, errno == ENOENT ? &source : &target);
 }
 
-bool DescribeEntry(std::string_view directory, std::string_view name, DirEntry* entry) {
-  PathBuffer path;
-  return path.Assign(directory) && path.Append(name) && Deliverable(path.c_str(), name, entry);
-}
-
-bool FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
+ErrorCode FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
   FindClose(search);
   PathBuffer native;
-  if (!posix::NativePath(mask, &native)) return false;
-  const std::string_view pattern = posix::BaseName(native.view());
-  if (pattern.empty()) return false;
+  if (mask.size() > MaxPath) return NameTooLong;
+  native.Assign(mask);
+  native.ReplaceAll('\\', '/');
+  const std::size_t name_at = NameStart(native.View(), "/");
+  const std::string_view pattern = native.View().substr(name_at);
+  if (pattern.empty()) return FileNotFound;
 
+  PathBuffer directory;
+  posix::ResolvePath(native.View().substr(0, name_at), &directory);
+  if (!IsDirectory(directory.Empty() ? "." : directory.CStr())) return PathNotFound;
   if (!HasWildcards(pattern)) {
     // One name: a direct probe, no directory scan.
     PathBuffer resolved;
-    return IsWin32Name(pattern) && posix::ResolvePath(native.view(), &resolved) &&
-           Deliverable(resolved.c_str(), posix::BaseName(resolved.view()), entry);
+    if (!IsWin32Name(pattern)) return FileNotFound;
+    if (posix::ResolvePath(native.View(), &resolved) != 0) return FromErrno(errno);
+    return DescribePath(resolved.CStr(), resolved.View().substr(name_at), entry) ? Ok
+                                                                                 : FileNotFound;
   }
 
-  PathBuffer directory;
-  const std::string_view asked = native.view().substr(0, native.size() - pattern.size());
-  if (!asked.empty() && !posix::ResolvePath(asked, &directory)) return false;
-  DIR* stream = opendir(directory.empty() ? "." : directory.c_str());
-  if (stream == nullptr) return false;
-  auto snapshot = std::make_unique<SearchSnapshot>(directory.view());
+  DIR* stream = opendir(directory.Empty() ? "." : directory.CStr());
+  if (stream == nullptr) return FromErrno(errno, &directory);
+  auto* snapshot = new SearchSnapshot(directory.View(), &DescribeEntry);
   while (const dirent* found = readdir(stream)) snapshot->Offer(pattern, found->d_name);
   closedir(stream);
-  return SearchSnapshot::Start(std::move(snapshot), search, entry);
+  return SearchSnapshot::Start(snapshot, search, entry);
 }
 
 LocalDate Today() {
@@ -348,10 +362,15 @@ std::size_t ExecutablePath(char* buffer, std::size_t capacity) {
   return count;
 }
 
+bool LockWorkingDirectory() {
+  // The directory itself carries the lock, so no lock file is left behind;
+  // the descriptor stays open, and the lock held, until the process ends.
+  const int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
 ErrorCode WriteStdout(const char* data, std::size_t size) { return WriteAll(1, data, size); }
 
 ErrorCode WriteStderr(const char* data, std::size_t size) { return WriteAll(2, data, size); }
-
-void Exit(int code) { std::exit(code); }
 
 }  // namespace corvane::os

@@ -6,32 +6,39 @@
 
 namespace corvane::os {
 
-bool IsDeliverableName(std::string_view name) {
-  return !name.empty() && name.size() <= 255 && !IsHiddenName(name) && IsWin32Name(name);
+std::string_view SearchSnapshot::NameAt(std::uint32_t offset) const {
+  return std::string_view(names_).substr(offset + 1, static_cast<unsigned char>(names_[offset]));
 }
 
 void SearchSnapshot::Offer(std::string_view pattern, std::string_view name) {
-  if (IsDeliverableName(name) && WildcardMatch(pattern, name)) names_.emplace_back(name);
+  if (!IsDeliverableName(name) || !WildcardMatch(pattern, name)) return;
+  offsets_.push_back(static_cast<std::uint32_t>(names_.size()));
+  names_.push_back(static_cast<char>(name.size()));
+  names_.append(name);
 }
 
-bool SearchSnapshot::Start(std::unique_ptr<SearchSnapshot> snapshot, SearchHandle* search,
-                           DirEntry* entry) {
-  std::sort(snapshot->names_.begin(), snapshot->names_.end(),
-            [](std::string_view a, std::string_view b) { return CompareNames(a, b) < 0; });
-  if (!snapshot->Next(entry)) return false;
-  search->state = snapshot.release();
-  return true;
+ErrorCode SearchSnapshot::Start(SearchSnapshot* snapshot, SearchHandle* search, DirEntry* entry) {
+  std::sort(snapshot->offsets_.begin(), snapshot->offsets_.end(),
+            [snapshot](std::uint32_t a, std::uint32_t b) {
+              return CompareNames(snapshot->NameAt(a), snapshot->NameAt(b)) < 0;
+            });
+  if (!snapshot->Next(entry)) {
+    delete snapshot;
+    return FileNotFound;
+  }
+  search->State = snapshot;
+  return Ok;
 }
 
 bool SearchSnapshot::Next(DirEntry* entry) {
-  while (next_ < names_.size()) {
-    if (DescribeEntry(directory_, names_[next_++], entry)) return true;
+  while (next_ < offsets_.size()) {
+    if (describe_(directory_, NameAt(offsets_[next_++]), entry)) return true;
   }
   return false;
 }
 
 bool FindNext(SearchHandle* search, DirEntry* entry) {
-  auto* snapshot = static_cast<SearchSnapshot*>(search->state);
+  auto* snapshot = static_cast<SearchSnapshot*>(search->State);
   if (snapshot == nullptr) return false;
   if (snapshot->Next(entry)) return true;
   FindClose(search);
@@ -39,8 +46,8 @@ bool FindNext(SearchHandle* search, DirEntry* entry) {
 }
 
 void FindClose(SearchHandle* search) {
-  delete static_cast<SearchSnapshot*>(search->state);
-  search->state = nullptr;
+  delete static_cast<SearchSnapshot*>(search->State);
+  search->State = nullptr;
 }
 
 }  // namespace corvane::os

@@ -6,9 +6,7 @@
 #ifndef CORVANE_PLATFORM_SEARCH_SNAPSHOT_H_
 #define CORVANE_PLATFORM_SEARCH_SNAPSHOT_H_
 
-#include <cstddef>
-#include <memory>
-#include <memory_resource>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,34 +15,33 @@
 
 namespace corvane::os {
 
-// A name a search may deliver: not empty, at most 255 characters, not hidden
-// (no leading "."), and one Win32 could hold.
-bool IsDeliverableName(std::string_view name);
-
-// Implemented by each platform: fills entry when directory followed by name
-// is now a regular file (a link followed to its target) with a deliverable
-// name.
-bool DescribeEntry(std::string_view directory, std::string_view name, DirEntry* entry);
-
 class SearchSnapshot {
  public:
+  // Fills *entry when directory followed by name is now a plain file that
+  // may be delivered; each platform passes its own.
+  using Describe = bool (*)(std::string_view directory, std::string_view name, DirEntry* entry);
+
   // directory is empty or ends in a separator.
-  explicit SearchSnapshot(std::string_view directory) : directory_(directory, &arena_) {}
+  SearchSnapshot(std::string_view directory, Describe describe)
+      : directory_(directory), describe_(describe) {}
 
   // Keeps name when it is deliverable and matches pattern on its whole name.
   void Offer(std::string_view pattern, std::string_view name);
 
-  // Sorts the names and delivers the first; then search owns the snapshot.
-  static bool Start(std::unique_ptr<SearchSnapshot> snapshot, SearchHandle* search,
-                    DirEntry* entry);
+  // Sorts the names and delivers the first into *entry; on success search
+  // owns the snapshot, else it is deleted. FileNotFound when none is left.
+  static ErrorCode Start(SearchSnapshot* snapshot, SearchHandle* search, DirEntry* entry);
   bool Next(DirEntry* entry);
 
  private:
-  // The names live in an arena of the search's own: one allocation now and
-  // then, not one per name.
-  std::pmr::monotonic_buffer_resource arena_;
-  std::pmr::string directory_;
-  std::pmr::vector<std::pmr::string> names_{&arena_};
+  std::string_view NameAt(std::uint32_t offset) const;
+
+  std::string directory_;
+  Describe describe_;
+  // All names in one buffer, each preceded by its length byte, and where
+  // each starts: two allocations that grow now and then, not one per name.
+  std::string names_;
+  std::vector<std::uint32_t> offsets_;
   std::size_t next_ = 0;
 };
 

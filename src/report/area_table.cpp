@@ -4,9 +4,8 @@
 
 namespace corvane {
 
-std::size_t AreaKey(std::string_view name, AreaTable* table) {
-  const std::uint32_t key = TextCrc(name);
-  for (std::size_t number = 1; number <= kAreaSlots; ++number) {
+std::size_t ClaimSlot(std::uint32_t key, AreaTable* table) {
+  for (std::size_t number = 1; number <= AreaSlots; ++number) {
     AreaSlot& slot = (*table)[number];
     if (!slot.Used) {
       slot.Key = key;
@@ -16,6 +15,10 @@ std::size_t AreaKey(std::string_view name, AreaTable* table) {
     if (slot.Key == key) return number;
   }
   return 0;
+}
+
+std::size_t AreaKey(std::string_view name, AreaTable* table) {
+  return ClaimSlot(TextCrc(name), table);
 }
 
 }  // namespace corvane

@@ -1,4 +1,4 @@
-// The areas met in one report run, in the order they were first met.
+// The areas of one report run, in the order they were first met.
 #ifndef CORVANE_REPORT_AREA_TABLE_H_
 #define CORVANE_REPORT_AREA_TABLE_H_
 
@@ -14,23 +14,26 @@ struct AreaSlot {
   // Set once the slot is claimed: a name whose key is 0 needs its own mark,
   // since its key cannot tell it from a free slot.
   bool Used = false;
-  // Sums of the entries written in this run; 64-bit so that totals past
+  // Sums of the entries in the area's file; 64-bit so that totals past
   // 2 GiB still print right.
   std::int64_t Bytes = 0;
   std::int64_t Files = 0;
 };
 
-inline constexpr std::size_t kAreaSlots = 255;
+inline constexpr std::size_t AreaSlots = 255;
 
 // Slots 1 to 255; slot 0 is never used. Used slots run unbroken from 1.
 struct AreaTable {
-  std::array<AreaSlot, kAreaSlots + 1> Slots{};
+  std::array<AreaSlot, AreaSlots + 1> Slots{};
   AreaSlot& operator[](std::size_t number) { return Slots[number]; }
   const AreaSlot& operator[](std::size_t number) const { return Slots[number]; }
 };
 
-// The slot number (1..255) of an area name, claiming a slot for a name not
-// seen before; 0 when all 255 slots hold other keys.
+// The slot number (1..255) of a key, claiming the first free slot for a key
+// not seen before; 0 when all 255 slots hold other keys.
+std::size_t ClaimSlot(std::uint32_t key, AreaTable* table);
+
+// The slot of an area name: ClaimSlot of its TextCrc.
 std::size_t AreaKey(std::string_view name, AreaTable* table);
 
 }  // namespace corvane

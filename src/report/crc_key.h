@@ -21,13 +21,13 @@ constexpr std::array<std::uint32_t, 256> MakeTable() {
   return table;
 }
 // Fixed at build time.
-inline constexpr std::array<std::uint32_t, 256> kTable = MakeTable();
+inline constexpr std::array<std::uint32_t, 256> Table = MakeTable();
 }  // namespace crc_detail
 
 constexpr std::uint32_t CrcStart() { return 0xFFFFFFFFu; }
 
 constexpr std::uint32_t CrcStep(char c, std::uint32_t crc) {
-  return (crc >> 8) ^ crc_detail::kTable[(crc ^ static_cast<unsigned char>(c)) & 0xFF];
+  return (crc >> 8) ^ crc_detail::Table[(crc ^ static_cast<unsigned char>(c)) & 0xFF];
 }
 
 constexpr std::uint32_t TextCrc(std::string_view text) {

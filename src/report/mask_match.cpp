@@ -1,11 +1,11 @@
 #include "report/mask_match.h"
 
-#include "frame/text_helpers.h"
+#include "platform/name_rules.h"
 
 namespace corvane {
 namespace {
 
-bool SameLetter(char a, char b) { return UpperChar(a) == UpperChar(b); }
+bool SameLetter(char a, char b) { return os::FoldCase(a) == os::FoldCase(b); }
 
 }  // namespace
 

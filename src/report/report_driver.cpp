@@ -1,133 +1,153 @@
 #include "report/report_driver.h"
 
-#include "frame/console.h"
-#include "frame/paths.h"
-#include "frame/run_context.h"
-#include "frame/run_stop.h"
-#include "frame/text_file.h"
+#include "base/console.h"
+#include "base/paths.h"
+#include "base/status.h"
+#include "base/text_file.h"
+#include "base/text_helpers.h"
 #include "report/area_section_writer.h"
 #include "report/area_table.h"
 #include "report/report_format.h"
+#include "store/ticket_database.h"
 
 namespace corvane {
 namespace {
 
-constexpr std::string_view kHeaderTemplate = "prefix.nef";
-constexpr std::string_view kFooterTemplate = "suffix.nef";
+constexpr std::string_view HeaderTemplate = "prefix.nef";
+constexpr std::string_view FooterTemplate = "suffix.nef";
 
 // The one of the files this run reads or deletes that path names, if any:
 // the database, a template (also one that is missing: the report would
 // become the template it reads) or an area file. Writing the report there
 // would destroy it.
 std::string_view OwnFileAt(std::string_view path, const AreaTable& table, Text* area_file) {
-  for (std::string_view name : {Run().DatabaseName.view(), kHeaderTemplate, kFooterTemplate}) {
+  for (std::string_view name : {DatabaseName, HeaderTemplate, FooterTemplate}) {
     if (SameFilePath(path, name)) return name;
   }
-  for (std::size_t number = 1; number <= kAreaSlots && table[number].Used; ++number) {
+  for (std::size_t number = 1; number <= AreaSlots && table[number].Used; ++number) {
     *area_file = AreaFileName(table[number].Key);
-    if (SameFilePath(path, area_file->view())) return area_file->view();
+    if (SameFilePath(path, *area_file)) return *area_file;
   }
   return {};
 }
 
-void OpenReport(const AreaTable& table, TextWriter* report) {
-  const std::string_view path = Run().ThirdParam.view();
+os::ErrorCode OpenReport(const ReportJob& job, const AreaTable& table, TextWriter* report) {
+  const std::string_view path = job.ReportPath;
   if (path.empty()) {
     report->UseStandardOutput();
-    return;
+    return os::Ok;
   }
   Text area_file;
-  bool created = !Run().ThirdParamCut && OwnFileAt(path, table, &area_file).empty() &&
-                 report->Create(path) == os::kOk;
+  bool created = !job.ReportPathCut && OwnFileAt(path, table, &area_file).empty() &&
+                 report->Create(path) == os::Ok;
   // A new file can still turn out to be a missing template, reached through
   // a link: it is empty yet, so it goes again at once.
   const std::string_view own = created ? OwnFileAt(path, table, &area_file) : std::string_view();
   if (!own.empty()) {
-    report->Close();
-    CheckIo(os::RemoveFile(own));
+    CORVANE_RETURN_IF_ERROR(report->Close());
+    CORVANE_RETURN_IF_ERROR(os::RemoveFile(own));
     created = false;
   }
   if (!created) {
-    WriteLine("Can't create report, using standard output.");
+    CORVANE_RETURN_IF_ERROR(WriteLine("Can't create report, using standard output."));
     report->UseStandardOutput();
   }
+  return os::Ok;
 }
 
-void WriteTemplate(std::string_view name, std::string_view missing, TextWriter* report) {
+os::ErrorCode WriteTemplate(std::string_view name, std::string_view missing, TextWriter* report) {
   TextReader source;
-  if (source.Open(name) != os::kOk) {
-    WriteLine(missing);
-    return;
+  if (source.Open(name) != os::Ok) {
+    // In order with the report's lines when both go to the console.
+    CORVANE_RETURN_IF_ERROR(report->Flush());
+    return WriteLine(missing);
   }
-  while (!source.AtEnd()) report->WriteLine(ExpandTemplateLine(source.ReadLine().view()).view());
-  source.Close();
+  Text line;
+  while (source.ReadLine(&line)) {
+    CORVANE_RETURN_IF_ERROR(report->WriteLine(ExpandTemplateLine(line, os::Today())));
+  }
+  CORVANE_RETURN_IF_ERROR(source.Error());
+  return source.Close();
 }
 
-void CopyAreaFile(std::string_view name, TextWriter* report) {
+os::ErrorCode CopyAreaFile(std::string_view name, TextWriter* report) {
   TextReader area_file;
-  CheckIo(area_file.Open(name));
-  while (!area_file.AtEnd()) report->WriteLine(area_file.ReadLine().view());
-  area_file.Close();
-  CheckIo(os::RemoveFile(name));
+  CORVANE_RETURN_IF_ERROR(area_file.Open(name));
+  Text line;
+  while (area_file.ReadLine(&line)) CORVANE_RETURN_IF_ERROR(report->WriteLine(line));
+  CORVANE_RETURN_IF_ERROR(area_file.Error());
+  return area_file.Close();
 }
 
 Text SubtotalLine(const AreaSlot& slot) {
   Text line(" ");
-  line.Append(PadRightAtLeast(ThousandsText(slot.Bytes).view(), 13).view());
+  line.Append(PadRight(ThousandsText(slot.Bytes), 13).View());
   line.Append("bytes in ");
-  line.Append(PadRightAtLeast(DecimalText(slot.Files).view(), 4).view());
+  line.Append(PadRight(ZeroPadNumber(slot.Files, 1), 4).View());
   line.Append("file(s)");
   return line;
 }
 
-}  // namespace
-
-void CreateReport() {
-  WriteText("Creating report...");
-  AreaTable table;
-  const std::uint32_t left_for_later = CollectNewFiles(&table);
-  WriteLine(" done.");
-  if (left_for_later > 0) {
-    Text note = DecimalText(left_for_later);
-    note.Append(" ticket(s) left for a later run: more than 255 areas.");
-    WriteLine(note.view());
-  }
-  WriteLine("Writing...");
-
-  TextWriter report;
-  OpenReport(table, &report);
-  WriteTemplate(kHeaderTemplate, "Header not added due Prefix.Nef missing", &report);
-
-  std::int64_t total_bytes = 0;
+// Everything between the opened report and its close. *total_bytes is what
+// the sections held.
+os::ErrorCode WriteReport(const AreaTable& table, TextWriter* report, std::int64_t* total_bytes) {
+  CORVANE_RETURN_IF_ERROR(
+      WriteTemplate(HeaderTemplate, "Header not added due Prefix.Nef missing", report));
   std::int64_t total_files = 0;
-  for (std::size_t number = 1; number <= kAreaSlots && table[number].Used; ++number) {
+  for (std::size_t number = 1; number <= AreaSlots && table[number].Used; ++number) {
     const AreaSlot& slot = table[number];
-    report.WriteLine("");
-    CopyAreaFile(AreaFileName(slot.Key).view(), &report);
-    report.WriteLine(kSeparatorLine);
-    report.WriteLine(SubtotalLine(slot).view());
-    total_bytes += slot.Bytes;
+    CORVANE_RETURN_IF_ERROR(report->WriteLine(""));
+    CORVANE_RETURN_IF_ERROR(CopyAreaFile(AreaFileName(slot.Key), report));
+    CORVANE_RETURN_IF_ERROR(report->WriteLine(SeparatorLine));
+    CORVANE_RETURN_IF_ERROR(report->WriteLine(SubtotalLine(slot)));
+    CORVANE_RETURN_IF_ERROR(report->Flush());
+    *total_bytes += slot.Bytes;
     total_files += slot.Files;
   }
+  if (*total_bytes <= 0) return os::Ok;
+  Text total(" Total of ");
+  total.Append(ThousandsText(*total_bytes).View());
+  total.Append(" in ");
+  total.Append(ZeroPadNumber(total_files, 1).View());
+  total.Append(" file(s)");
+  CORVANE_RETURN_IF_ERROR(report->WriteLine(""));
+  CORVANE_RETURN_IF_ERROR(report->WriteLine(total));
+  CORVANE_RETURN_IF_ERROR(report->WriteLine(""));
+  return WriteTemplate(FooterTemplate, "Footer not added due Suffix.Nef missing", report);
+}
 
-  if (total_bytes > 0) {
-    Text total(" Total of ");
-    total.Append(ThousandsText(total_bytes).view());
-    total.Append(" in ");
-    total.Append(DecimalText(total_files).view());
-    total.Append(" file(s)");
-    report.WriteLine("");
-    report.WriteLine(total.view());
-    report.WriteLine("");
-    WriteTemplate(kFooterTemplate, "Footer not added due Suffix.Nef missing", &report);
-  }
+}  // namespace
 
-  report.Close();
-  // A run that found nothing new leaves no report behind.
-  if (!report.IsStandardOutput() && total_bytes == 0) {
-    CheckIo(os::RemoveFile(Run().ThirdParam.view()));
+os::ErrorCode CreateReport(const ReportJob& job) {
+  CORVANE_RETURN_IF_ERROR(WriteText("Creating report..."));
+  AreaTable table;
+  std::uint32_t left_for_later = 0;
+  CORVANE_RETURN_IF_ERROR(CollectNewFiles(job.Mask, &table, &left_for_later));
+  CORVANE_RETURN_IF_ERROR(WriteLine(" done."));
+  if (left_for_later > 0) {
+    Text note = ZeroPadNumber(left_for_later, 1);
+    note.Append(" ticket(s) left for a later run: more than 255 areas.");
+    CORVANE_RETURN_IF_ERROR(WriteLine(note));
   }
-  WriteLine("Done.");
+  CORVANE_RETURN_IF_ERROR(WriteLine("Writing..."));
+
+  TextWriter report;
+  CORVANE_RETURN_IF_ERROR(OpenReport(job, table, &report));
+  std::int64_t total_bytes = 0;
+  os::ErrorCode error = WriteReport(table, &report, &total_bytes);
+  if (error == os::Ok) error = report.Close();
+  // A report cut short goes: the area files, still there, make the next
+  // run's report whole. A run that found nothing new leaves no report either.
+  if (!report.IsStandardOutput() && (error != os::Ok || total_bytes <= 0)) {
+    (void)report.Close();
+    const os::ErrorCode removed = os::RemoveFile(job.ReportPath);
+    if (error == os::Ok) error = removed;
+  }
+  CORVANE_RETURN_IF_ERROR(error);
+  for (std::size_t number = 1; number <= AreaSlots && table[number].Used; ++number) {
+    CORVANE_RETURN_IF_ERROR(os::RemoveFile(AreaFileName(table[number].Key)));
+  }
+  return WriteLine("Done.");
 }
 
 }  // namespace corvane

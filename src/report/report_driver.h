@@ -2,9 +2,26 @@
 #ifndef CORVANE_REPORT_REPORT_DRIVER_H_
 #define CORVANE_REPORT_REPORT_DRIVER_H_
 
+#include "base/short_text.h"
+#include "platform/platform.h"
+
 namespace corvane {
 
-void CreateReport();
+struct ReportJob {
+  // The area mask, as given.
+  Text Mask;
+  // The report file; empty for standard output.
+  Text ReportPath;
+  // Set when the path given was longer than 255 characters: cut, it could
+  // name another file, so the report goes to standard output.
+  bool ReportPathCut = false;
+};
+
+// Collects the new files into area files, then writes the report from the
+// templates, the area files and the totals. The area files go only once the
+// report holding them is complete; a report cut short by a failure is
+// deleted, and the next run reports what it held.
+os::ErrorCode CreateReport(const ReportJob& job);
 
 }  // namespace corvane
 

@@ -1,6 +1,6 @@
 #include "store/net_address.h"
 
-#include "frame/text_helpers.h"
+#include "base/text_helpers.h"
 #include "store/word_splitter.h"
 
 namespace corvane {
@@ -24,15 +24,15 @@ std::int32_t WildcardValue(std::string_view part) {
 
 void ParseNetAddress(std::string_view text, NetAddress* address) {
   Text source(text);
-  if (source.view().find('.') == std::string_view::npos) source.Append(".0");
+  if (source.View().find('.') == std::string_view::npos) source.Append(".0");
 
-  static constexpr CharSet kEnds[] = {{':'}, {'/'}, {'.'}, {'\0', '@'}};
+  static constexpr CharSet Ends[] = {{':'}, {'/'}, {'.'}, {'\0', '@'}};
   std::int16_t* const parts[] = {&address->Zone, &address->Net, &address->Node, &address->Point};
   std::size_t position = 1;
   for (int i = 0; i < 4; ++i) {
-    const Text word = NextWord(source.view(), &position, kEnds[i]);
-    std::int32_t value = WildcardValue(word.view());
-    if (value == -1) value = TextToNumber(word.view());
+    const Text word = NextWord(source.View(), &position, Ends[i]);
+    std::int32_t value = WildcardValue(word.View());
+    if (value == -1) value = TextToNumber(word.View());
     *parts[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
   }
 }
@@ -49,12 +49,12 @@ Text AddressPartText(std::int32_t part) {
 Text NetAddressText(const NetAddress& address) {
   Text text = AddressPartText(address.Zone);
   text.Append(':');
-  text.Append(AddressPartText(address.Net).view());
+  text.Append(AddressPartText(address.Net).View());
   text.Append('/');
-  text.Append(AddressPartText(address.Node).view());
+  text.Append(AddressPartText(address.Node).View());
   if (address.Point != 0) {
     text.Append('.');
-    text.Append(AddressPartText(address.Point).view());
+    text.Append(AddressPartText(address.Point).View());
   }
   return text;
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "frame/short_text.h"
+#include "base/short_text.h"
 
 namespace corvane {
 

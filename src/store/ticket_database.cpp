@@ -1,51 +1,54 @@
 #include "store/ticket_database.h"
 
-#include "frame/run_stop.h"
-
 namespace corvane {
 
-os::ErrorCode CreateEmptyDatabase(std::string_view name) {
+os::ErrorCode TicketDatabase::CreateEmpty() {
   os::FileHandle file;
-  const os::ErrorCode error = os::CreateTruncated(name, &file);
-  if (error != os::kOk) return error;
+  const os::ErrorCode error = os::CreateTruncated(DatabaseName, &file);
+  if (error != os::Ok) return error;
   return os::Close(&file);
 }
 
-void OpenDatabase(std::string_view name, TicketDatabase* database) {
-  CheckIo(os::OpenExisting(name, os::FileAccess::kReadWrite, &database->file));
-  CheckIo(os::Length(database->file, &database->length));
-  database->position = 0;
+os::ErrorCode TicketDatabase::Open() {
+  position_ = 0;
+  return os::OpenExisting(DatabaseName, os::FileAccess::ReadWrite, &file_, &length_);
 }
 
-std::uint32_t RecordCount(const TicketDatabase& database) {
-  return static_cast<std::uint32_t>(database.length / kTicketRecordSize);
-}
-
-std::uint32_t CurrentRecordNumber(const TicketDatabase& database) {
-  return static_cast<std::uint32_t>(database.position / kTicketRecordSize);
-}
-
-bool AtEnd(const TicketDatabase& database) { return database.position == database.length; }
-
-void ReadRecord(TicketDatabase* database, RecordImage* image) {
+os::ErrorCode TicketDatabase::ReadNext(TicketRecord* record) {
   std::size_t got = 0;
-  CheckIo(os::Read(database->file, image->data(), image->size(), &got));
-  if (got != image->size()) RunTimeStop(os::kReadFault);
-  database->position += got;
+  const os::ErrorCode error = os::Read(file_, last_.data(), last_.size(), &got);
+  if (error != os::Ok) return error;
+  if (got != last_.size()) return os::ReadFault;
+  position_ += got;
+  *record = DecodeTicketRecord(last_);
+  return os::Ok;
 }
 
-void SeekRecord(TicketDatabase* database, std::uint32_t record_number) {
-  const std::uint64_t position = std::uint64_t{record_number} * kTicketRecordSize;
-  CheckIo(os::Seek(database->file, position));
-  database->position = position;
+std::uint32_t TicketDatabase::LastNumber() const {
+  return static_cast<std::uint32_t>(position_ / TicketRecordSize) - 1;
 }
 
-void WriteRecord(TicketDatabase* database, const RecordImage& image) {
-  CheckIo(os::Write(database->file, image.data(), image.size()));
-  database->position += image.size();
-  if (database->position > database->length) database->length = database->position;
+os::ErrorCode TicketDatabase::MarkLast() {
+  SetImageFileSize(&last_, 0);
+  return os::WriteAt(file_, position_ - TicketRecordSize, last_.data(), last_.size());
 }
 
-void CloseDatabase(TicketDatabase* database) { CheckIo(os::Close(&database->file)); }
+os::ErrorCode TicketDatabase::Append(const TicketRecord& record) {
+  const std::uint64_t whole = length_ / TicketRecordSize * TicketRecordSize;
+  const RecordImage image = EncodeTicketRecord(record);
+  const os::ErrorCode error = os::WriteAt(file_, whole, image.data(), image.size());
+  if (error != os::Ok) {
+    (void)os::Truncate(file_, whole);  // the write's own error is the one to report
+    return error;
+  }
+  length_ = position_ = whole + image.size();
+  return os::Ok;
+}
+
+os::ErrorCode TicketDatabase::Close() { return os::Close(&file_); }
+
+TicketDatabase::~TicketDatabase() {
+  if (file_.IsOpen()) (void)os::Close(&file_);
+}
 
 }  // namespace corvane

@@ -1,8 +1,8 @@
-// ticbase.dat: a headerless file of 319-byte ticket records.
+// ticbase.dat: a headerless file of 319-byte ticket records, in the current
+// directory.
 //
-// Every operation but the creation is checked at once; a failure is the
-// run-time stop (2 for a missing file, 100 for a short read, 101 for a short
-// write). Nothing else is expected to change the file during a run, so the
+// Every operation returns its error. Nothing else is expected to change the
+// file during a run (one run at a time holds the working directory), so the
 // position and length are tracked here instead of asked of the OS for every
 // record.
 #ifndef CORVANE_STORE_TICKET_DATABASE_H_
@@ -16,27 +16,42 @@
 
 namespace corvane {
 
-struct TicketDatabase {
-  os::FileHandle file;
-  std::uint64_t position = 0;  // bytes
-  std::uint64_t length = 0;    // bytes
+inline constexpr std::string_view DatabaseName = "ticbase.dat";
+
+class TicketDatabase {
+ public:
+  TicketDatabase() = default;
+  ~TicketDatabase();
+  TicketDatabase(const TicketDatabase&) = delete;
+  TicketDatabase& operator=(const TicketDatabase&) = delete;
+
+  // Creates the file anew with length 0 and closes it.
+  static os::ErrorCode CreateEmpty();
+  // Opens the existing file for reading and writing at record 0; never
+  // creates it (FileNotFound when it is missing).
+  os::ErrorCode Open();
+  bool AtEnd() const { return position_ >= length_; }
+  // Reads the record at the current position into *record and advances by
+  // one record; ReadFault when less than a whole record is left.
+  os::ErrorCode ReadNext(TicketRecord* record);
+  // The number of the record ReadNext read last, counting from 0.
+  std::uint32_t LastNumber() const;
+  // Marks the record read last as reported or bad: writes it back where it
+  // came from with FileSize 0 and every other byte as it was read, then goes
+  // on after it.
+  os::ErrorCode MarkLast();
+  // Writes record after the last whole record. When the write fails, the
+  // file is cut back to its whole records before the error is returned, so
+  // a full disk never leaves a partial record for the next mode to trip on.
+  os::ErrorCode Append(const TicketRecord& record);
+  os::ErrorCode Close();
+
+ private:
+  os::FileHandle file_;
+  std::uint64_t position_ = 0;  // bytes
+  std::uint64_t length_ = 0;    // bytes
+  RecordImage last_{};          // the bytes ReadNext read last
 };
-
-// Creates the file anew with length 0 and closes it; returns the error.
-os::ErrorCode CreateEmptyDatabase(std::string_view name);
-
-// Opens the existing file for reading and writing at record 0.
-void OpenDatabase(std::string_view name, TicketDatabase* database);
-std::uint32_t RecordCount(const TicketDatabase& database);
-std::uint32_t CurrentRecordNumber(const TicketDatabase& database);
-bool AtEnd(const TicketDatabase& database);
-// Reads the record at the current position and advances by one record.
-void ReadRecord(TicketDatabase* database, RecordImage* image);
-void SeekRecord(TicketDatabase* database, std::uint32_t record_number);
-// Writes at the current position (extending the file at its end) and
-// advances by one record.
-void WriteRecord(TicketDatabase* database, const RecordImage& image);
-void CloseDatabase(TicketDatabase* database);
 
 }  // namespace corvane
 

@@ -26,9 +26,9 @@ std::int32_t GetI32(const RecordImage& image, std::size_t offset) {
 
 template <std::size_t N>
 void PutText(RecordImage* image, std::size_t offset, const ShortText<N>& text) {
-  (*image)[offset] = static_cast<std::uint8_t>(text.size());
+  (*image)[offset] = static_cast<std::uint8_t>(text.Size());
   for (std::size_t i = 0; i < N; ++i) {
-    (*image)[offset + 1 + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0;
+    (*image)[offset + 1 + i] = i < text.Size() ? static_cast<std::uint8_t>(text[i]) : 0;
   }
 }
 
@@ -58,30 +58,30 @@ NetAddress GetAddress(const RecordImage& image, std::size_t offset) {
 
 RecordImage EncodeTicketRecord(const TicketRecord& record) {
   RecordImage image{};
-  PutText(&image, kTicketKeyOffset, record.TicketKey);
-  PutText(&image, kFileNameOffset, record.FileName);
-  PutText(&image, kDescriptionOffset, record.Description);
-  PutText(&image, kAreaOffset, record.Area);
-  PutI32(&image, kFileSizeOffset, record.FileSize);
-  PutAddress(&image, kOriginOffset, record.Origin);
-  PutAddress(&image, kFromOffset, record.From);
+  PutText(&image, TicketKeyOffset, record.TicketKey);
+  PutText(&image, FileNameOffset, record.FileName);
+  PutText(&image, DescriptionOffset, record.Description);
+  PutText(&image, AreaOffset, record.Area);
+  PutI32(&image, FileSizeOffset, record.FileSize);
+  PutAddress(&image, OriginOffset, record.Origin);
+  PutAddress(&image, FromOffset, record.From);
   return image;
 }
 
 TicketRecord DecodeTicketRecord(const RecordImage& image) {
   TicketRecord record;
-  record.TicketKey = GetText<8>(image, kTicketKeyOffset);
-  record.FileName = GetText<12>(image, kFileNameOffset);
-  record.Description = GetText<255>(image, kDescriptionOffset);
-  record.Area = GetText<20>(image, kAreaOffset);
-  record.FileSize = GetI32(image, kFileSizeOffset);
-  record.Origin = GetAddress(image, kOriginOffset);
-  record.From = GetAddress(image, kFromOffset);
+  record.TicketKey = GetText<8>(image, TicketKeyOffset);
+  record.FileName = GetText<12>(image, FileNameOffset);
+  record.Description = GetText<255>(image, DescriptionOffset);
+  record.Area = GetText<20>(image, AreaOffset);
+  record.FileSize = GetI32(image, FileSizeOffset);
+  record.Origin = GetAddress(image, OriginOffset);
+  record.From = GetAddress(image, FromOffset);
   return record;
 }
 
 void SetImageFileSize(RecordImage* image, std::int32_t file_size) {
-  PutI32(image, kFileSizeOffset, file_size);
+  PutI32(image, FileSizeOffset, file_size);
 }
 
 }  // namespace corvane

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "frame/short_text.h"
+#include "base/short_text.h"
 #include "store/net_address.h"
 
 namespace corvane {
@@ -28,17 +28,17 @@ struct TicketRecord {
 
 // Offsets of the fields in the record; integers are little-endian and the
 // record has no gaps. The layout is shared with every ticbase.dat in use.
-inline constexpr std::size_t kTicketKeyOffset = 0;
-inline constexpr std::size_t kFileNameOffset = 9;
-inline constexpr std::size_t kDescriptionOffset = 22;
-inline constexpr std::size_t kAreaOffset = 278;
-inline constexpr std::size_t kFileSizeOffset = 299;
-inline constexpr std::size_t kOriginOffset = 303;
-inline constexpr std::size_t kFromOffset = 311;
-inline constexpr std::size_t kTicketRecordSize = 319;
+inline constexpr std::size_t TicketKeyOffset = 0;
+inline constexpr std::size_t FileNameOffset = 9;
+inline constexpr std::size_t DescriptionOffset = 22;
+inline constexpr std::size_t AreaOffset = 278;
+inline constexpr std::size_t FileSizeOffset = 299;
+inline constexpr std::size_t OriginOffset = 303;
+inline constexpr std::size_t FromOffset = 311;
+inline constexpr std::size_t TicketRecordSize = 319;
 
 // The record's bytes exactly as they lie in the file.
-using RecordImage = std::array<std::uint8_t, kTicketRecordSize>;
+using RecordImage = std::array<std::uint8_t, TicketRecordSize>;
 
 // Unused bytes after a text are written as zeros.
 RecordImage EncodeTicketRecord(const TicketRecord& record);

@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "frame/short_text.h"
+#include "base/short_text.h"
 
 namespace corvane {
 

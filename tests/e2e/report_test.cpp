@@ -182,7 +182,7 @@ TEST(Report, TemplatesExpandDateAndProgramMacros) {
   EXPECT_EQ(run.exit_code, 0);
   const std::string header = CrLf(
       {"New files " + day, day + "|" + day + "|" + day + "s", "by " + kPid + ", " + kPid + "gin",
-       "@" + day + " and " + kPid + day, "5 @ 10, @5, " + kPid + ", end@", "", "lf\nstays"});
+       "@" + day + " and " + kPid + day, "5 @ 10, @5, " + kPid + ", end@", "", "lf stays"});
   // Entries are copied, not expanded: the @date of the description stays.
   EXPECT_EQ(box.Read("report.txt"),
             header + kAbcBody + CrLf({"-- " + kPid + " --", "Made " + day}));
@@ -318,15 +318,16 @@ TEST(Report, AreaFilesLeftByAStoppedRunAreExtended) {
     box.Write("0BADF00D.nef", old_gone);
     const RunResult run = box.Run({"2", "ABC", "report.txt"});
     EXPECT_EQ(run.out, Console(kNoHeader + kNoFooter));
-    // No second heading; the subtotal counts only this run's entry.
-    EXPECT_EQ(box.Read("report.txt"), CrLf({""}) + old_abc +
-                                          CrLf({" NEW.ZIP              20 From this run", "", kSep,
-                                                " 20           bytes in 1   file(s)", "",
-                                                " Total of 20 in 1 file(s)", ""}));
+    // Every left-over is reported, also one whose area has nothing new, in
+    // name order before the new areas; no second heading, and each subtotal
+    // counts every entry of its section.
+    EXPECT_EQ(
+        box.Read("report.txt"),
+        CrLf({""}) + old_gone + CrLf({kSep, " 1            bytes in 1   file(s)", ""}) + old_abc +
+            CrLf({" NEW.ZIP              20 From this run", "", kSep,
+                  " 27           bytes in 2   file(s)", "", " Total of 28 in 3 file(s)", ""}));
     EXPECT_EQ(box.Read("ticbase.dat"), Reported(db, {0}));
-    // An area without new entries keeps its file, untouched.
-    EXPECT_EQ(box.Read("0BADF00D.nef"), old_gone);
-    EXPECT_EQ(box.List(), (std::vector<std::string>{"0BADF00D.nef", "report.txt", "ticbase.dat"}));
+    EXPECT_EQ(box.List(), (std::vector<std::string>{"report.txt", "ticbase.dat"}));
   }
 }
 
@@ -449,7 +450,7 @@ TEST(Report, AreaWhoseKeyIsZeroKeepsASlotOfItsOwn) {
                                           " Z2.ZIP               30",
                                           "",
                                           kSep,
-                                          " 40           bytes in 2   file(s)",
+                                          " 47           bytes in 3   file(s)",
                                           "",
                                           " Area : ZERO.B",
                                           kSep,
@@ -458,7 +459,7 @@ TEST(Report, AreaWhoseKeyIsZeroKeepsASlotOfItsOwn) {
                                           kSep,
                                           " 20           bytes in 1   file(s)",
                                           "",
-                                          " Total of 60 in 3 file(s)",
+                                          " Total of 67 in 4 file(s)",
                                           ""}));
   EXPECT_EQ(box.Read("ticbase.dat"), Reported(db, {0, 1, 2}));
   EXPECT_EQ(box.List(), (std::vector<std::string>{"report.txt", "ticbase.dat"}));

@@ -48,7 +48,7 @@ TEST(NetAddress, ParsesAndPrintsBack) {
     EXPECT_EQ(address.Net, c.net) << c.text;
     EXPECT_EQ(address.Node, c.node) << c.text;
     EXPECT_EQ(address.Point, c.point) << c.text;
-    EXPECT_EQ(NetAddressText(address).view(), c.printed) << c.text;
+    EXPECT_EQ(NetAddressText(address).View(), c.printed) << c.text;
   }
 }
 

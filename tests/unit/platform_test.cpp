@@ -48,9 +48,9 @@ class PlatformTest : public ::testing::Test {
     std::vector<std::string> names;
     SearchHandle search;
     DirEntry entry;
-    for (bool found = FindFirst(P(mask), &search, &entry); found;
+    for (bool found = FindFirst(P(mask), &search, &entry) == Ok; found;
          found = FindNext(&search, &entry)) {
-      names.emplace_back(entry.name, entry.name_length);
+      names.emplace_back(entry.View());
     }
     return names;
   }
@@ -86,10 +86,10 @@ TEST_F(PlatformTest, SearchDeliversVisibleFilesByTheirWholeNames) {
 TEST_F(PlatformTest, CreateAndOpenResolveEveryComponentIgnoringCase) {
   Put("Inbound/Sub/report.txt", "old content");
   FileHandle file;
-  ASSERT_EQ(CreateTruncated(P("INBOUND/sub/REPORT.TXT"), &file), kOk);
-  ASSERT_EQ(Write(file, "new", 3), kOk);
-  ASSERT_EQ(Close(&file), kOk);
-  EXPECT_EQ(Close(&file), kFileNotOpen);
+  ASSERT_EQ(CreateTruncated(P("INBOUND/sub/REPORT.TXT"), &file), Ok);
+  ASSERT_EQ(Write(file, "new", 3), Ok);
+  ASSERT_EQ(Close(&file), Ok);
+  EXPECT_EQ(Close(&file), FileNotOpen);
   EXPECT_EQ(Get("Inbound/Sub/report.txt"), "new");
   EXPECT_EQ(Search("inbound/sub/*"), (std::vector<std::string>{"report.txt"}));
 }
@@ -99,25 +99,25 @@ TEST_F(PlatformTest, ErrorNumbersAreWin32) {
   Put("bad/FILE.ZIP", "old");
   Put("in/file.zip", "new");
   FileHandle file;
-  EXPECT_EQ(OpenExisting(P("missing.dat"), FileAccess::kRead, &file), kFileNotFound);
-  EXPECT_EQ(OpenExisting(P("nodir/missing.dat"), FileAccess::kRead, &file), kPathNotFound);
-  EXPECT_EQ(OpenExisting(P("adir"), FileAccess::kRead, &file), kAccessDenied);
-  EXPECT_EQ(CreateTruncated(P("nodir/new.dat"), &file), kPathNotFound);
-  EXPECT_EQ(CreateTruncated(P("r*.txt"), &file), kInvalidName) << "no name Win32 could not hold";
-  EXPECT_EQ(RemoveFile(P("adir")), kAccessDenied);
+  EXPECT_EQ(OpenExisting(P("missing.dat"), FileAccess::Read, &file, nullptr), FileNotFound);
+  EXPECT_EQ(OpenExisting(P("nodir/missing.dat"), FileAccess::Read, &file, nullptr), PathNotFound);
+  EXPECT_EQ(OpenExisting(P("adir"), FileAccess::Read, &file, nullptr), AccessDenied);
+  EXPECT_EQ(CreateTruncated(P("nodir/new.dat"), &file), PathNotFound);
+  EXPECT_EQ(CreateTruncated(P("r*.txt"), &file), InvalidName) << "no name Win32 could not hold";
+  EXPECT_EQ(RemoveFile(P("adir")), AccessDenied);
   Put("readonly.zip", "r");  // Win32 deletes no read-only file, and nor may POSIX
   fs::permissions(dir_ / "readonly.zip",
                   fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
-  EXPECT_EQ(RemoveFile(P("readonly.zip")), kAccessDenied);
-  EXPECT_EQ(CreateTruncated(P("readonly.zip"), &file), kAccessDenied);
+  EXPECT_EQ(RemoveFile(P("readonly.zip")), AccessDenied);
+  EXPECT_EQ(CreateTruncated(P("readonly.zip"), &file), AccessDenied);
   EXPECT_EQ(Get("readonly.zip"), "r");
   fs::permissions(dir_ / "readonly.zip", fs::perms::owner_write, fs::perm_options::add);
-  EXPECT_EQ(MoveFileTo(P("in/FILE.ZIP"), P("bad/file.zip")), kAlreadyExists);
+  EXPECT_EQ(MoveFileTo(P("in/FILE.ZIP"), P("bad/file.zip")), AlreadyExists);
   EXPECT_EQ(Get("bad/FILE.ZIP"), "old");
   char byte = 0;
   std::size_t got = 0;
-  EXPECT_EQ(Read(FileHandle{}, &byte, 1, &got), kFileNotOpen);
+  EXPECT_EQ(Read(FileHandle{}, &byte, 1, &got), FileNotOpen);
 }
 
 // Across file systems a move is a copy and a delete; the source must go only
@@ -139,8 +139,8 @@ TEST_F(PlatformTest, MoveAcrossFileSystems) {
   std::ofstream(target / "taken.zip") << "keep";
   Put("in/taken.zip", "new");
   const std::string to = target.string() + "/";
-  EXPECT_EQ(MoveFileTo(P("in/big.zip"), to + "BIG.ZIP"), kOk);
-  EXPECT_EQ(MoveFileTo(P("in/taken.zip"), to + "taken.zip"), kAlreadyExists);
+  EXPECT_EQ(MoveFileTo(P("in/big.zip"), to + "BIG.ZIP"), Ok);
+  EXPECT_EQ(MoveFileTo(P("in/taken.zip"), to + "taken.zip"), AlreadyExists);
   EXPECT_FALSE(fs::exists(dir_ / "in/big.zip"));
   EXPECT_EQ(fs::file_size(target / "BIG.ZIP"), 200000u);
   EXPECT_EQ(Get("in/taken.zip"), "new");

@@ -1,5 +1,7 @@
 #include "report/report_format.h"
 
+#include "base/text_helpers.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,22 +23,22 @@ TEST(ReportFormat, ThousandsText) {
       {2147483647, "2,147,483,647"},
       {4000000000LL, "4,000,000,000"},
   };
-  for (const auto& [value, text] : cases) EXPECT_EQ(ThousandsText(value).view(), text) << value;
+  for (const auto& [value, text] : cases) EXPECT_EQ(ThousandsText(value).View(), text) << value;
 }
 
 TEST(ReportFormat, DateStampForFixedDates) {
-  EXPECT_EQ(FormatDateStamp({1999, 11, 20, 6}).view(), "Saturday 20-Nov-99");
-  EXPECT_EQ(FormatDateStamp({2000, 1, 1, 6}).view(), "Saturday 01-Jan-00");
-  EXPECT_EQ(FormatDateStamp({1999, 9, 1, 3}).view(), "Wednesday 01-Sep-99");
-  EXPECT_EQ(FormatDateStamp({2026, 12, 6, 0}).view(), "Sunday 06-Dec-26");
+  EXPECT_EQ(FormatDateStamp({1999, 11, 20, 6}).View(), "Saturday 20-Nov-99");
+  EXPECT_EQ(FormatDateStamp({2000, 1, 1, 6}).View(), "Saturday 01-Jan-00");
+  EXPECT_EQ(FormatDateStamp({1999, 9, 1, 3}).View(), "Wednesday 01-Sep-99");
+  EXPECT_EQ(FormatDateStamp({2026, 12, 6, 0}).View(), "Sunday 06-Dec-26");
 }
 
 // The macro cases themselves run end to end against real templates; here
 // only the cut of an expansion that outgrows a line.
 TEST(ReportFormat, ExpandedLineIsCutAt255) {
   const std::string long_line(250, 'x');
-  EXPECT_EQ(ExpandTemplateLine(long_line + "@pid").view(), long_line + "Corva");
-  EXPECT_EQ(ExpandTemplateLine(long_line + "@x").view(), long_line + "@x");
+  EXPECT_EQ(ExpandTemplateLine(long_line + "@pid", {}).View(), long_line + "Corva");
+  EXPECT_EQ(ExpandTemplateLine(long_line + "@x", {}).View(), long_line + "@x");
 }
 
 TEST(AreaKeys, CrcValues) {

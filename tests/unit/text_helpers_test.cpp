@@ -1,4 +1,4 @@
-#include "frame/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ TEST(TextHelpers, HexText) {
       {0, 0, "0"},        {0x5C7CFCB7u, 8, "5C7CFCB7"}, {0x1234, 2, "1234"}, {1, 10, "0000000001"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(HexText(c.value, c.digits).view(), c.text) << c.value << "/" << int(c.digits);
+    EXPECT_EQ(HexText(c.value, c.digits).View(), c.text) << c.value << "/" << int(c.digits);
   }
 }
 

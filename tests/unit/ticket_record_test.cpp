@@ -14,7 +14,7 @@ TEST(TicketRecord, NegativeNumbersAreTwosComplementLittleEndian) {
   const RecordImage image = EncodeTicketRecord(record);
   const std::uint8_t expected[] = {0xFE, 0xFF, 0xFF, 0xFF, 2,    0,
                                    0x01, 0x80, 0x34, 0x12, 0xFF, 0xFF};
-  EXPECT_TRUE(std::equal(expected, expected + 12, image.begin() + kFileSizeOffset));
+  EXPECT_TRUE(std::equal(expected, expected + 12, image.begin() + FileSizeOffset));
   const TicketRecord back = DecodeTicketRecord(image);
   EXPECT_EQ(back.FileSize, -2);
   EXPECT_EQ(back.Origin.Net, -32767);

@@ -1,11 +1,11 @@
 // Paths are built by plain concatenation of a directory text (empty, or
 // ending in "\") and a name.
-#ifndef CORVANE_FRAME_PATHS_H_
-#define CORVANE_FRAME_PATHS_H_
+#ifndef CORVANE_BASE_PATHS_H_
+#define CORVANE_BASE_PATHS_H_
 
 #include <string_view>
 
-#include "frame/short_text.h"
+#include "base/short_text.h"
 
 namespace corvane {
 
@@ -17,6 +17,10 @@ bool BuildPath(std::string_view directory, std::string_view name, std::string_vi
 inline bool BuildPath(std::string_view directory, std::string_view name, Text* path) {
   return BuildPath(directory, name, {}, path);
 }
+
+// A directory parameter made ready for BuildPath: ending in "\" unless it
+// is empty (the current directory). A text of 255 characters stays as it is.
+Text AsDirectory(std::string_view parameter);
 
 // True for a name that can only mean one file in the directory it is joined
 // to: not empty, not "." or "..", and without "\\", "/", ":", "*", "?" or
@@ -32,4 +36,4 @@ bool SameFilePath(std::string_view a, std::string_view b);
 
 }  // namespace corvane
 
-#endif  // CORVANE_FRAME_PATHS_H_
+#endif  // CORVANE_BASE_PATHS_H_

@@ -1,4 +1,4 @@
-#include "frame/text_helpers.h"
+#include "base/text_helpers.h"
 
 namespace corvane {
 namespace {
@@ -25,10 +25,10 @@ Text Reversed(Emit emit) {
 
 Text HexText(std::uint32_t value, std::uint8_t digits) {
   return Reversed([&](char* out) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
+    static constexpr char Digits[] = "0123456789ABCDEF";
     std::size_t count = 0;
     do {
-      out[count++] = kDigits[value & 0xF];
+      out[count++] = Digits[value & 0xF];
       value >>= 4;
     } while ((value != 0 || count < digits) && count < 255);
     return count;
@@ -36,8 +36,8 @@ Text HexText(std::uint32_t value, std::uint8_t digits) {
 }
 
 std::int32_t TextToNumber(std::string_view text) {
-  constexpr std::int32_t kInvalid = -1;
-  if (text.empty()) return kInvalid;
+  constexpr std::int32_t Invalid = -1;
+  if (text.empty()) return Invalid;
   std::size_t at = 0;
   while (at < text.size() && text[at] == ' ') ++at;
   bool negative = false;
@@ -51,23 +51,23 @@ std::int32_t TextToNumber(std::string_view text) {
     const int digit = DigitValue(text[at], hexadecimal);
     if (digit < 0) break;
     if (hexadecimal) {
-      if ((value & 0xF0000000u) != 0) return kInvalid;
+      if ((value & 0xF0000000u) != 0) return Invalid;
       value = (value << 4) | static_cast<std::uint64_t>(digit);
     } else {
       value = value * 10 + static_cast<std::uint64_t>(digit);
-      if (value > 2147483647u) return kInvalid;
+      if (value > 2147483647u) return Invalid;
     }
   }
-  if (at == first_digit || at != text.size()) return kInvalid;
+  if (at == first_digit || at != text.size()) return Invalid;
   auto bits = static_cast<std::uint32_t>(value);
   if (negative) bits = 0u - bits;
   return static_cast<std::int32_t>(bits);
 }
 
-Text ZeroPadNumber(std::int32_t value, std::uint8_t width) {
+Text ZeroPadNumber(std::int64_t value, std::uint8_t width) {
   const bool negative = value < 0;
-  std::uint32_t magnitude =
-      negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  std::uint64_t magnitude =
+      negative ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   Text digits = Reversed([&](char* out) {
     std::size_t count = 0;
     do {
@@ -78,23 +78,39 @@ Text ZeroPadNumber(std::int32_t value, std::uint8_t width) {
     return count;
   });
   Text result;
-  for (std::size_t i = digits.size(); i < width; ++i) result.Append('0');
-  result.Append(digits.view());
+  for (std::size_t i = digits.Size(); i < width; ++i) result.Append('0');
+  result.Append(digits.View());
   return result;
 }
 
-Text PadRight(std::string_view text, std::uint8_t width) {
-  Text result(text.substr(0, width < text.size() ? width : text.size()));
-  while (result.size() < width) result.Append(' ');
-  return result;
+Text ThousandsText(std::int64_t value) {
+  return Reversed([&](char* out) {
+    std::uint64_t magnitude =
+        value < 0 ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    std::size_t count = 0;
+    int digits = 0;
+    do {
+      if (digits > 0 && digits % 3 == 0) out[count++] = ',';
+      out[count++] = static_cast<char>('0' + magnitude % 10);
+      ++digits;
+      magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) out[count++] = '-';
+    return count;
+  });
 }
 
-Text PadLeft(std::string_view text, std::uint8_t width) {
-  const std::string_view kept = text.substr(0, width < text.size() ? width : text.size());
-  Text result;
-  for (std::size_t i = kept.size(); i < width; ++i) result.Append(' ');
-  result.Append(kept);
-  return result;
+Text PadRight(std::string_view text, std::size_t width) {
+  Text padded(text);
+  while (padded.Size() < width) padded.Append(' ');
+  return padded;
+}
+
+Text PadLeft(std::string_view text, std::size_t width) {
+  Text padded;
+  for (std::size_t i = text.size(); i < width; ++i) padded.Append(' ');
+  padded.Append(text);
+  return padded;
 }
 
 }  // namespace corvane

@@ -1,0 +1,26 @@
+#include "base/console.h"
+
+#include "base/short_text.h"
+
+namespace corvane {
+
+std::size_t CopyPrintable(std::string_view text, char* out) {
+  for (const char c : text) *out++ = static_cast<unsigned char>(c) < 32 ? ' ' : c;
+  return text.size();
+}
+
+os::ErrorCode WriteText(std::string_view text) {
+  char line[Text::Capacity];
+  const std::size_t size = CopyPrintable(text.substr(0, sizeof line), line);
+  return size == 0 ? os::Ok : os::WriteStdout(line, size);
+}
+
+os::ErrorCode WriteLine(std::string_view text) {
+  char line[Text::Capacity + 2];
+  std::size_t size = CopyPrintable(text.substr(0, Text::Capacity), line);
+  line[size++] = '\r';
+  line[size++] = '\n';
+  return os::WriteStdout(line, size);
+}
+
+}  // namespace corvane
