@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/stat.h>
 #endif
 
@@ -114,11 +115,63 @@ TEST_F(PlatformTest, ErrorNumbersAreWin32) {
   EXPECT_EQ(Get("readonly.zip"), "r");
   fs::permissions(dir_ / "readonly.zip", fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(MoveFileTo(P("in/FILE.ZIP"), P("bad/file.zip")), AlreadyExists);
+  EXPECT_EQ(MoveFileTo(P("adir"), P("bad/adir")), AccessDenied) << "only files move";
   EXPECT_EQ(Get("bad/FILE.ZIP"), "old");
   char byte = 0;
   std::size_t got = 0;
   EXPECT_EQ(Read(FileHandle{}, &byte, 1, &got), FileNotOpen);
+  // A search tells "nothing there" from "no such directory".
+  SearchHandle search;
+  DirEntry entry;
+  EXPECT_EQ(FindFirst(P("in/*.tic"), &search, &entry), FileNotFound);
+  EXPECT_EQ(FindFirst(P("nodir/*.tic"), &search, &entry), PathNotFound);
+  EXPECT_EQ(FindFirst(P("nodir/x.tic"), &search, &entry), PathNotFound);
+  EXPECT_EQ(CheckDirectory(P("ADIR")), Ok);
+  EXPECT_EQ(CheckDirectory(P("in/file.zip")), PathNotFound);
+  EXPECT_EQ(CheckDirectory(P("nodir")), PathNotFound);
 }
+
+// A record file is cut back to its whole records after a failed append.
+TEST_F(PlatformTest, TruncateCutsAndRepositions) {
+  FileHandle file;
+  std::uint64_t length = 0;
+  Put("db", "0123456789");
+  ASSERT_EQ(OpenExisting(P("db"), FileAccess::ReadWrite, &file, &length), Ok);
+  EXPECT_EQ(length, 10u);
+  ASSERT_EQ(Truncate(file, 4), Ok);
+  ASSERT_EQ(Write(file, "x", 1), Ok);
+  ASSERT_EQ(Close(&file), Ok);
+  EXPECT_EQ(Get("db"), "0123x");
+}
+
+// One run per working directory: a second lock on the same directory fails
+// while the first is held (here by this very process).
+TEST_F(PlatformTest, WorkingDirectoryLockIsExclusive) {
+  const fs::path before = fs::current_path();
+  fs::current_path(dir_);
+  const bool first = LockWorkingDirectory();
+  const bool second = LockWorkingDirectory();
+  fs::current_path(before);
+  EXPECT_TRUE(first);
+  EXPECT_FALSE(second);
+}
+
+#ifndef _WIN32
+// A directory that cannot be read is an error, never "no such file".
+TEST_F(PlatformTest, UnreadableDirectoryIsAnError) {
+  Put("in/a.tic", "x");
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  struct rlimit none = saved;
+  none.rlim_cur = 0;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+  SearchHandle search;
+  DirEntry entry;
+  const ErrorCode error = FindFirst(P("in/*.tic"), &search, &entry);
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(error, TooManyOpenFiles);
+}
+#endif
 
 // Across file systems a move is a copy and a delete; the source must go only
 // once the copy is whole, and the target must never be replaced.
@@ -139,10 +192,12 @@ TEST_F(PlatformTest, MoveAcrossFileSystems) {
   std::ofstream(target / "taken.zip") << "keep";
   Put("in/taken.zip", "new");
   const std::string to = target.string() + "/";
+  std::ofstream(target / ".BIG.ZIP.part") << "left by a killed run";
   EXPECT_EQ(MoveFileTo(P("in/big.zip"), to + "BIG.ZIP"), Ok);
   EXPECT_EQ(MoveFileTo(P("in/taken.zip"), to + "taken.zip"), AlreadyExists);
   EXPECT_FALSE(fs::exists(dir_ / "in/big.zip"));
   EXPECT_EQ(fs::file_size(target / "BIG.ZIP"), 200000u);
+  EXPECT_FALSE(fs::exists(target / ".BIG.ZIP.part")) << "the copy goes under a hidden name";
   EXPECT_EQ(Get("in/taken.zip"), "new");
   fs::remove_all(target);
 #endif

@@ -12,20 +12,6 @@
 namespace corvane {
 namespace {
 
-TEST(ReportFormat, ThousandsText) {
-  const std::pair<std::int64_t, const char*> cases[] = {
-      {0, "0"},
-      {7, "7"},
-      {999, "999"},
-      {1000, "1,000"},
-      {999999, "999,999"},
-      {1000000, "1,000,000"},
-      {2147483647, "2,147,483,647"},
-      {4000000000LL, "4,000,000,000"},
-  };
-  for (const auto& [value, text] : cases) EXPECT_EQ(ThousandsText(value).View(), text) << value;
-}
-
 TEST(ReportFormat, DateStampForFixedDates) {
   EXPECT_EQ(FormatDateStamp({1999, 11, 20, 6}).View(), "Saturday 20-Nov-99");
   EXPECT_EQ(FormatDateStamp({2000, 1, 1, 6}).View(), "Saturday 01-Jan-00");
@@ -33,12 +19,22 @@ TEST(ReportFormat, DateStampForFixedDates) {
   EXPECT_EQ(FormatDateStamp({2026, 12, 6, 0}).View(), "Sunday 06-Dec-26");
 }
 
-// The macro cases themselves run end to end against real templates; here
-// only the cut of an expansion that outgrows a line.
-TEST(ReportFormat, ExpandedLineIsCutAt255) {
+TEST(ReportFormat, TemplateMacros) {
+  const os::LocalDate day{1999, 11, 20, 6};
+  const std::string d = "Saturday 20-Nov-99", pid = "Corvane/W32 1.4";
   const std::string long_line(250, 'x');
-  EXPECT_EQ(ExpandTemplateLine(long_line + "@pid", {}).View(), long_line + "Corva");
-  EXPECT_EQ(ExpandTemplateLine(long_line + "@x", {}).View(), long_line + "@x");
+  const std::pair<std::string, std::string> cases[] = {
+      {"Files received until @date", "Files received until " + d},
+      {"@DATE|@Date|@dates", d + "|" + d + "|" + d + "s"},
+      {"@pid@date @@date @pidgin", pid + d + " @" + d + " " + pid + "gin"},
+      {"5 @ 10, @5, end@", "5 @ 10, @5, end@"},
+      {"", ""},
+      {long_line + "@pid", long_line + "Corva"},
+      {long_line + "@x", long_line + "@x"},
+  };
+  for (const auto& [line, expanded] : cases) {
+    EXPECT_EQ(ExpandTemplateLine(line, day).View(), expanded) << line;
+  }
 }
 
 TEST(AreaKeys, CrcValues) {

@@ -59,5 +59,30 @@ TEST(TextHelpers, TextToNumber) {
   for (const Case& c : cases) EXPECT_EQ(TextToNumber(c.text), c.value) << "'" << c.text << "'";
 }
 
+TEST(TextHelpers, NumbersAndColumns) {
+  EXPECT_EQ(ZeroPadNumber(7, 2).View(), "07");
+  EXPECT_EQ(ZeroPadNumber(123, 2).View(), "123");
+  EXPECT_EQ(ZeroPadNumber(0, 1).View(), "0");
+  EXPECT_EQ(ZeroPadNumber(12345678901LL, 1).View(), "12345678901");
+  const std::pair<std::int64_t, const char*> grouped[] = {
+      {0, "0"},
+      {7, "7"},
+      {999, "999"},
+      {1000, "1,000"},
+      {999999, "999,999"},
+      {1000000, "1,000,000"},
+      {2147483647, "2,147,483,647"},
+      {15000000000LL, "15,000,000,000"},
+  };
+  for (const auto& [value, text] : grouped) EXPECT_EQ(ThousandsText(value).View(), text) << value;
+  // Columns widen for what does not fit rather than cut a number.
+  EXPECT_EQ(PadRight("abc", 5).View(), "abc  ");
+  EXPECT_EQ(PadRight("12345", 4).View(), "12345");
+  EXPECT_EQ(PadLeft("1,234", 11).View(), "      1,234");
+  EXPECT_EQ(PadLeft("1,000,000,000", 11).View(), "1,000,000,000");
+  EXPECT_EQ(LowerText(Text("AbZ@[\xC4")).View(), "abz@[\xC4");
+  EXPECT_EQ(UpperText(Text("aZz`{\xE4")).View(), "AZZ`{\xE4");
+}
+
 }  // namespace
 }  // namespace corvane

@@ -21,5 +21,26 @@ TEST(TicketRecord, NegativeNumbersAreTwosComplementLittleEndian) {
   EXPECT_EQ(back.Origin.Point, -1);
 }
 
+// Length bytes past a field's capacity read as the capacity; marking changes
+// the four FileSize bytes and nothing else, meaningless bytes included.
+TEST(TicketRecord, DecodeClampsAndMarkingKeepsEveryOtherByte) {
+  RecordImage image;
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  image[TicketKeyOffset] = 200;
+  image[FileNameOffset] = 5;
+  image[AreaOffset] = 21;
+  const TicketRecord record = DecodeTicketRecord(image);
+  EXPECT_EQ(record.TicketKey.Size(), 8u);
+  EXPECT_EQ(record.FileName.View(), std::string(image.begin() + 10, image.begin() + 15));
+  EXPECT_EQ(record.Area.Size(), 20u);
+  EXPECT_EQ(EncodeTicketRecord(record)[DescriptionOffset], image[DescriptionOffset]);
+  RecordImage marked = image;
+  SetImageFileSize(&marked, 0);
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    const bool size_byte = i >= FileSizeOffset && i < FileSizeOffset + 4;
+    EXPECT_EQ(marked[i], size_byte ? 0 : image[i]) << i;
+  }
+}
+
 }  // namespace
 }  // namespace corvane
