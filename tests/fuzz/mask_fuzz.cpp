@@ -1,6 +1,6 @@
-// The area mask of the report against an area name. Input: the mask, a
-// backslash and one more byte, then the name (a doubled backslash stands
-// for one in the mask).
+// The area mask of the report against an area name. Input: the mask and
+// the name, each ended by a backslash and one more byte (a doubled
+// backslash stands for one); the rest is appended to a name that matches.
 #include <cstddef>
 #include <cstdint>
 #include <string>
