@@ -46,12 +46,14 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   std::size_t star = std::string_view::npos;
   std::size_t resume = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
+    if (p < pattern.size() && pattern[p] == '*') {
+      // A star is always a wildcard, even against a "*" in the name.
       star = p++;
       resume = n;
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+      ++p;
+      ++n;
     } else if (star != std::string_view::npos) {
       p = star + 1;
       n = ++resume;
