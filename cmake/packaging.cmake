@@ -25,8 +25,20 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(corvane_doc_permissions OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
+# The manual page as installed carries the project's version.
+file(READ doc/corvane.1 corvane_page)
+string(REGEX REPLACE "\n\\.ds Vn [^\n]*" "\n.ds Vn ${PROJECT_VERSION}" corvane_page "${corvane_page}")
+set(corvane_old_page "")
+if(EXISTS ${CMAKE_CURRENT_BINARY_DIR}/corvane.1)
+  file(READ ${CMAKE_CURRENT_BINARY_DIR}/corvane.1 corvane_old_page)
+endif()
+if(NOT corvane_page STREQUAL corvane_old_page)
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/corvane.1 "${corvane_page}")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS doc/corvane.1)
+
 install(TARGETS corvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES doc/corvane.1
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/corvane.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
         PERMISSIONS ${corvane_doc_permissions})
 install(FILES README.md doc/copyright

@@ -70,9 +70,9 @@ cp "$stage/bin/corvane.exe" "$tree/"
 cp -r "$stage/share/doc/corvane/examples" "$tree/examples"
 # Text for Windows ends its lines with CR LF.
 crlf() { sed 's/\r$//; s/$/\r/'; }
-crlf <doc/README-windows.txt >"$tree/README.txt"
+sed "s/@VERSION@/$version/g" doc/README-windows.txt | crlf >"$tree/README.txt"
 # The manual page as plain text: no bold or underline by overstriking.
-groff -man -Tascii -P-cbou doc/corvane.1 | crlf >"$tree/corvane.txt"
+groff -man -Tascii -P-cbou "$stage/share/man/man1/corvane.1" | crlf >"$tree/corvane.txt"
 find build-pkg-windows/zip -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 (cd build-pkg-windows/zip && find "$name" | LC_ALL=C sort | zip -X -q -@ "$root/dist/$name.zip")
 

@@ -105,9 +105,9 @@ deb_control() {
 $version-1
 amd64
 comm" "$(for field in Package Version Architecture Section; do dpkg-deb -f "$deb" "$field"; done)" &&
-    dpkg-deb -f "$deb" Maintainer | grep -q '<.*@.*>' &&
-    dpkg-deb -f "$deb" Depends | grep -q 'libc6 (>=' &&
-    dpkg-deb -f "$deb" Description | head -1 | grep -qi 'FidoNet'
+    [[ $(dpkg-deb -f "$deb" Maintainer) == *' <'*@*'>' ]] &&
+    [[ $(dpkg-deb -f "$deb" Depends) == *'libc6 (>= '* ]] &&
+    [[ $(dpkg-deb -f "$deb" Description) == 'FidoNet '* ]]
 }
 check "the .deb's control fields: name, version, section, maintainer, shlibdeps" deb_control
 
@@ -124,13 +124,14 @@ check "lintian reports no error and no warning" lintian_clean
 unpacked=$work/deb
 dpkg -x "$deb" "$unpacked"
 manual() {
-  local warnings
-  warnings=$(man --warnings -l "$unpacked/usr/share/man/man1/corvane.1.gz" 2>&1 >/dev/null) &&
-    [ -z "$warnings" ] &&
-    [ -z "$(groff -man -ww -z doc/corvane.1 2>&1)" ] &&
-    man -l "$unpacked/usr/share/man/man1/corvane.1.gz" 2>/dev/null | grep -q '^EXIT STATUS'
+  local page=$unpacked/usr/share/man/man1/corvane.1.gz shown
+  same "" "$(man --warnings -l "$page" 2>&1 >/dev/null)" &&
+    same "" "$(groff -man -ww -z doc/corvane.1 2>&1)" &&
+    shown=$(MANWIDTH=80 man -l "$page" 2>/dev/null) &&
+    grep -q '^EXIT STATUS' <<<"$shown" &&
+    [[ $(tail -1 <<<"$shown") == "Corvane $version "* ]]
 }
-check "the manual page renders without a warning" manual
+check "the manual page renders without a warning and names this version" manual
 
 # --- The example node, run by the Linux and the Windows program -----------
 
@@ -206,7 +207,7 @@ exit without parameters 1" "$(sed -n '/^Mode: 2/,/^exit without/p' <<<"$transcri
  Area : UTILS" "$(grep '^ Area : ' <<<"$report")" &&
     grep -qx '  *New files at 2:292/854, DATE' <<<"$report" &&
     grep -qx ' Total of 193,541 in 3 file(s)' <<<"$report" &&
-    grep -qx ' Report made by Corvane/W32 1.4.' <<<"$report" &&
+    grep -qx " Report made by Corvane/W32 $version." <<<"$report" &&
     ! grep -q 'TICKIT12' <<<"$report"
 }
 check "unpacked corvane, mode 2: the report, without the bad ticket" linux_mode2
@@ -257,7 +258,7 @@ exe_imports() {
     # The compiler's run-time DLLs (libstdc++-6, libgcc_s_seh-1,
     # libwinpthread-1) are not on a bare Windows.
     same "" "$(grep -i '^lib' <<<"$dlls")" &&
-    "$objdump" -f "$unzipped/corvane.exe" | grep -q 'file format pei-x86-64'
+    [[ $("$objdump" -f "$unzipped/corvane.exe") == *'file format pei-x86-64'* ]]
 }
 check "corvane.exe is a 64-bit program importing only Windows' own DLLs" exe_imports
 
