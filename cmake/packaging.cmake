@@ -4,8 +4,7 @@
 #
 # puts the program in bin/, the manual page in share/man/man1/ and the README,
 # the copyright notice, the report templates and a sample ticket in
-# share/doc/corvane/. CPack's
-# DEB generator packages the same tree:
+# share/doc/corvane/. CPack's DEB generator packages the same tree:
 #
 #   cpack --config build/CPackConfig.cmake -G DEB
 #
@@ -82,8 +81,9 @@ from the mailer after a session, and shares its database format with
 the Windows build.")
 
 # What Debian wants beyond the install tree (a stripped program, compressed
-# manual page, changelog.Debian.gz, lintian overrides) is done in the staging directory
-# just before CPack packs it, so `cmake --install` stays plain.
+# manual page, changelog.Debian.gz, lintian overrides) is done in the staging
+# directory just before CPack packs it, so `cmake --install` stays plain.
+# The changelog's date is SOURCE_DATE_EPOCH's when set (package.sh sets it).
 string(TIMESTAMP corvane_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog.in
                ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog @ONLY)
