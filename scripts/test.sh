@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Builds Corvane and runs the whole test suite through CTest.
+# Builds Corvane and runs every test the project has.
 # On a fresh Debian machine it first installs what is missing (as root).
 #
-# Three builds: the Windows corvane.exe (MinGW-w64, unit tests under Wine),
-# Clang and GCC. The GCC build runs the end-to-end suite twice, against its
-# own binary and, under Wine, against corvane.exe ("windows." tests).
+# Three builds with warnings as errors: the Windows corvane.exe (MinGW-w64,
+# unit tests under Wine), Clang as a Release build, and GCC. The GCC build
+# runs the end-to-end suite twice, against its own binary and, under Wine,
+# against corvane.exe ("windows." tests). Then the fuzz targets for a
+# bounded time, the unit and end-to-end suites under ASan and UBSan, and the
+# packages (the .deb and the Windows zip) built and tested.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -39,7 +42,8 @@ export WINEPREFIX="$PWD/build-windows/wineprefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCORVANE_WERROR=ON >/dev/null
 # One wine server for the whole script instead of one per Wine process:
 # a program under Wine then starts in a fraction of a second. Stopping it
 # at the end also stops what it ran and writes the prefix's registry.
@@ -57,13 +61,24 @@ trap '"$wineserver" -k 2>/dev/null || true' EXIT
 cmake --build build-windows -j"$jobs"
 ctest --test-dir build-windows --output-on-failure --timeout 300 -j"$jobs"
 
-# Clang builds everything warning-free too; its tests run as well.
-cmake -S . -B build-clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+# Clang builds everything warning-free too, as a Release build, so the
+# optimiser's warnings are seen; its tests run as well.
+cmake -S . -B build-clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release \
+  -DCORVANE_WERROR=ON >/dev/null
 cmake --build build-clang -j"$jobs"
 ctest --test-dir build-clang --output-on-failure --timeout 300 -j"$jobs"
 
-cmake -S . -B build -DCMAKE_CXX_COMPILER=g++ \
+cmake -S . -B build -DCMAKE_CXX_COMPILER=g++ -DCORVANE_WERROR=ON \
   -DCORVANE_WINDOWS_PROGRAM="$PWD/build-windows/corvane.exe" \
   -DCORVANE_WINDOWS_LAUNCHER="env WINEPREFIX=$WINEPREFIX WINEDEBUG=-all $wine64" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --timeout 300 -j"$jobs"
+
+# Fuzz targets, about 20 s each, then the unit and end-to-end suites under
+# ASan and UBSan.
+bash scripts/fuzz.sh 20
+bash scripts/sanitize.sh
+
+# The packages: the .deb and the Windows zip, built and tested.
+bash scripts/package.sh >/dev/null
+bash scripts/test_packages.sh
