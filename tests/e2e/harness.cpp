@@ -1,10 +1,15 @@
 #include "harness.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -21,8 +26,8 @@ std::string Setting(const char* name) {
   return value ? value : "";
 }
 
-fs::path MakeTempDir(const char* stem) {
-  std::string pattern = (fs::temp_directory_path() / stem).string() + "XXXXXX";
+fs::path MakeTempDir(const fs::path& base, const char* stem) {
+  std::string pattern = (base / stem).string() + "XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   return pattern;
 }
@@ -87,9 +92,19 @@ std::string Block(std::string_view text) {
   return out;
 }
 
+std::string Numbered(const char* format, int n) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, n);
+  return text;
+}
+
 std::string Preamble(int mode) {
   return CrLf({"Corvane/W32 1.4  FidoNet ticket base and new-files report",
                "Mode: " + std::to_string(mode)});
+}
+
+std::string Mode0Out(const std::string& lines) {
+  return Preamble(0) + CrLf({"Processing incoming TICs..."}) + CrLf(Split(lines)) + CrLf({"Done."});
 }
 
 std::string ProgramPath() {
@@ -119,7 +134,7 @@ Tree Files(std::string_view spec, const Tree& texts) {
   return tree;
 }
 
-Sandbox::Sandbox() : root_(MakeTempDir("corvane-e2e-")) {}
+Sandbox::Sandbox(const fs::path& base) : root_(MakeTempDir(base, "corvane-e2e-")) {}
 
 Sandbox::~Sandbox() {
   std::error_code ignored;
@@ -173,7 +188,8 @@ Child Sandbox::Start(const std::vector<std::string>& args, const RunOptions& opt
   argv.insert(argv.end(), args.begin(), args.end());
   // Output goes beside the sandbox, not into it, so it never shows up as a
   // file the program could see.
-  Child child{-1, MakeTempDir("corvane-out-"), options.stdout_path.empty()};
+  Child child{-1, MakeTempDir(fs::temp_directory_path(), "corvane-out-"),
+              options.stdout_path.empty()};
   const std::string out_path =
       child.stdout_captured ? (child.capture / "stdout").string() : options.stdout_path;
   const std::string err_path = (child.capture / "stderr").string();
@@ -182,10 +198,18 @@ Child Sandbox::Start(const std::vector<std::string>& args, const RunOptions& opt
     const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int none = open("/dev/null", O_RDONLY);
-    if (out < 0 || err < 0 || none < 0 || chdir(root_.c_str()) != 0) _exit(127);
+    const rlimit limit = {static_cast<rlim_t>(options.max_files),
+                          static_cast<rlim_t>(options.max_files)};
+    if (out < 0 || err < 0 || none < 0 || chdir(Path(options.cwd).c_str()) != 0) _exit(127);
     dup2(none, 0);
     dup2(out, 1);
     dup2(err, 2);
+    close_range(3, ~0U, 0);  // the program gets the three standard streams only
+    if (options.max_files > 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(127);
+    if (options.as_nobody &&
+        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+      _exit(127);
+    }
     std::vector<char*> raw;
     for (auto& word : argv) raw.push_back(word.data());
     raw.push_back(nullptr);
@@ -204,6 +228,27 @@ RunResult Finish(const Child& child) {
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   fs::remove_all(child.capture);
   return result;
+}
+
+bool WaitFor(const std::function<bool()>& done, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    usleep(200);
+  }
+  return true;
+}
+
+void ExpectScenario(const Scenario& s, const Tree& texts) {
+  SCOPED_TRACE(s.args + " in " + s.before);
+  Sandbox box;
+  box.Populate(Files(s.before, texts));
+  const RunResult run = box.Run(Split(s.args));
+  EXPECT_EQ(run.out, s.out);
+  EXPECT_EQ(run.exit_code, s.exit);
+  EXPECT_EQ(RuntimeStopNumber(run.err), s.exit > 1 ? s.exit : -1) << run.err;
+  EXPECT_TRUE(s.exit > 1 || run.err.empty()) << run.err;
+  EXPECT_EQ(box.Snapshot(true), Files(s.after.empty() ? s.before : s.after, texts));
 }
 
 StoredTicket Ticket(const std::string& area, const std::string& file, std::int32_t size,

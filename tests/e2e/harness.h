@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -29,8 +30,13 @@ std::vector<std::string> Split(std::string_view text, char separator = '|');
 // A text block written as a raw string: the first line end is dropped and
 // every other LF becomes CR LF.
 std::string Block(std::string_view text);
+// A name with a number in it, by a printf format ("TK%06d.tic").
+std::string Numbered(const char* format, int n);
 // The banner and mode lines every run with three parameters starts with.
 std::string Preamble(int mode);
+// The console of a mode 0 run with three parameters: `lines` ("|" between
+// them) come between "Processing incoming TICs..." and "Done.".
+std::string Mode0Out(const std::string& lines);
 // The program under test, as CORVANE_PROGRAM names it.
 std::string ProgramPath();
 // True when the program runs under a launcher (the Windows build): tests of
@@ -46,8 +52,11 @@ struct RunResult {
 int RuntimeStopNumber(const std::string& err);
 
 struct RunOptions {
-  std::string program;      // another copy of the program; empty: ProgramPath()
-  std::string stdout_path;  // standard output goes there (out stays empty)
+  std::string program = "";      // another copy of the program; empty: ProgramPath()
+  std::string stdout_path = "";  // standard output goes there (out stays empty)
+  std::string cwd = "";          // the working directory, within the sandbox
+  int max_files = 0;             // a limit on open files (RLIMIT_NOFILE) when not 0
+  bool as_nobody = false;        // run as user and group 65534 (when the harness is root)
 };
 // A run started in the background; Finish() waits for it and collects what
 // it wrote.
@@ -57,6 +66,8 @@ struct Child {
   bool stdout_captured = true;
 };
 RunResult Finish(const Child& child);
+// Polls `done` until it holds or `seconds` have passed; tells which.
+bool WaitFor(const std::function<bool()>& done, double seconds);
 
 // A file tree: path relative to the sandbox (with "/") to content. A name
 // ending in "/" is an empty directory; "<special>" is an entry that is
@@ -66,9 +77,21 @@ using Tree = std::map<std::string, std::string>;
 // content "@name" taken from `texts`.
 Tree Files(std::string_view spec, const Tree& texts = {});
 
+// One run from a known tree: the arguments ("|" between them), the tree
+// before (as Files() reads it), standard output, the exit code, and the tree
+// after ("": as before; ticbase.dat counts). An exit code over 1 is a
+// run-time stop, which standard error must name; otherwise it stays empty.
+struct Scenario {
+  std::string args, before, out;
+  int exit;
+  std::string after = "";
+};
+void ExpectScenario(const Scenario& s, const Tree& texts = {});
+
 class Sandbox {
  public:
-  Sandbox();
+  // A fresh directory in `base`.
+  explicit Sandbox(const std::filesystem::path& base = std::filesystem::temp_directory_path());
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;

@@ -11,11 +11,6 @@
 namespace corvane::test {
 namespace {
 
-// The console of a run; `lines` between the first and the last, apart at "|".
-std::string Mode0Out(const std::string& lines) {
-  return Preamble(0) + CrLf({"Processing incoming TICs..."}) + CrLf(Split(lines)) + CrLf({"Done."});
-}
-
 // A ticket as a tosser writes it, with every keyword this program ignores.
 const std::string kRealTicket =
     "Area NODEDIFF|Origin 2:5020/1042|From 2:5020/1042.7|To Ivan Petrov, 2:5020/9|"

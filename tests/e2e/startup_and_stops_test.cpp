@@ -23,7 +23,7 @@ TEST(Startup, UsageShowsOnlyTheProgramsFileName) {
   Sandbox box, elsewhere;
   std::filesystem::create_directories(elsewhere.Path("some dir/deeper"));
   std::filesystem::copy_file(ProgramPath(), elsewhere.Path("some dir/deeper/" + name));
-  const RunResult run = box.Run({"x"}, {elsewhere.Path("some dir/deeper/" + name), ""});
+  const RunResult run = box.Run({"x"}, {.program = elsewhere.Path("some dir/deeper/" + name)});
   EXPECT_EQ(run.out, Usage(name));
   EXPECT_EQ(run.exit_code, 1);
 }
@@ -31,7 +31,7 @@ TEST(Startup, UsageShowsOnlyTheProgramsFileName) {
 TEST(Startup, ConsoleWriteFailureIsRunTimeStop101) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   Sandbox box;
-  const RunResult run = box.Run({"3", "a", "b"}, {"", "/dev/full"});
+  const RunResult run = box.Run({"3", "a", "b"}, {.stdout_path = "/dev/full"});
   EXPECT_EQ(RuntimeStopNumber(run.err), 101) << run.err;
   EXPECT_EQ(run.exit_code, 101);
 }
@@ -71,13 +71,8 @@ TEST(Startup, RefusalsAndRunTimeStops) {
   const std::string checking = Preamble(1) + CrLf({"Checking stored info..."});
   const std::string creating = Preamble(2) + "Creating report...";
   const std::string erroneous = CrLf({"? Erroneous mode"});
-  struct Case {
-    std::string args, before, out;
-    int exit;
-    std::string after = "";  // "": as before
-  };
   const std::string usage = Usage(std::filesystem::path(ProgramPath()).filename().string());
-  const Case cases[] = {
+  const Scenario cases[] = {
       {"", "", usage, 1},
       {"0|in", "", usage, 1},
       {"0|in|bad|x", "", usage, 1},
@@ -101,17 +96,7 @@ TEST(Startup, RefusalsAndRunTimeStops) {
        checking + CrLf({"0. F.ZIP is ok", "1. B.ZIP is bad"}), 100, marker + "ticbase.dat=@marked"},
       {"2|abc|report.txt", marker + "ticbase.dat=@cut", creating, 100,
        marker + "ticbase.dat=@reported 5C7CFCB7.nef=@area"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args + " in " + c.before);
-    Sandbox box;
-    box.Populate(Files(c.before, texts));
-    const RunResult run = box.Run(Split(c.args));
-    EXPECT_EQ(run.out, c.out);
-    EXPECT_EQ(run.exit_code, c.exit);
-    EXPECT_EQ(RuntimeStopNumber(run.err), c.exit > 1 ? c.exit : -1) << run.err;
-    EXPECT_TRUE(c.exit > 1 || run.err.empty()) << run.err;
-    EXPECT_EQ(box.Snapshot(true), Files(c.after.empty() ? c.before : c.after, texts));
-  }
+  for (const Scenario& c : cases) ExpectScenario(c, texts);
 }
 
 }  // namespace
