@@ -194,7 +194,7 @@ TEST(Report, TemplatesFrameTheReportWhereverItGoes) {
         !c.prefix ? ""
                   : CrLf({"New files " + day, day + "|" + day + "|" + day + "s",
                           "by " + kPid + ", " + kPid + "gin", "@" + day + " and " + kPid + day,
-                          "5 @ 10, @5, " + kPid + ", end@", "", "lf\nstays"});
+                          "5 @ 10, @5, " + kPid + ", end@", "", "lf stays"});
     const std::string tail = c.suffix ? CrLf({"-- " + kPid + " --", "Made " + day}) : "";
     const std::string no_head = c.prefix ? "" : kNoHeader;
     const std::string no_tail = c.new_files && !c.suffix ? kNoFooter : "";
@@ -209,77 +209,80 @@ TEST(Report, TemplatesFrameTheReportWhereverItGoes) {
   }
 }
 
-// A stopped run leaves area files behind. The area file of ZERO.C5YP3ZQ is
-// 00000000.nef: the CRC register of that name ends at 0, the value that
-// marks a free slot, yet the area keeps a slot of its own.
-TEST(Report, AreaFilesLeftByAStoppedRunAreExtended) {
-  const Tree left = {{"5C7CFCB7.nef", Block(R"(
+// A stopped run leaves area files behind; the next run reports them, each
+// entry once, with its heading, also when their area has nothing new, counts
+// them in subtotals and total, and deletes them once the report is whole.
+// The area file of ZERO.C5YP3ZQ is 00000000.nef: the CRC register of that
+// name ends at 0, the value that marks a free slot, yet the area keeps a
+// slot of its own. Areas from left-over files may come in any order.
+TEST(Report, AreaFilesLeftByAStoppedRunAreReported) {
+  const std::string abc = Block(R"(
  Area : ABC
  -----------------------------------------------------------------------------
  OLD.ZIP               7 From the stopped run
 
-)")},
-                     {"00000000.nef", Block(R"(
+)"),
+                    zero = Block(R"(
  Area : ZERO.C5YP3ZQ
  -----------------------------------------------------------------------------
  OLD.ZIP               7 left over
 
-)")},
-                     {"0BADF00D.nef", Block(R"(
+)"),
+                    gone = Block(R"(
  Area : GONE
  -----------------------------------------------------------------------------
  X.ZIP                 1 lost
 
-)")}};
-  const std::string db =
-      Database({Ticket("ABC", "NEW.ZIP", 20, "From this run"), Ticket("ZERO.C5YP3ZQ", "Z1.ZIP", 10),
-                Ticket("ZERO.B", "B1.ZIP", 20), Ticket("ZERO.C5YP3ZQ", "Z2.ZIP", 30)});
-  // The left-over may carry its name in any letter case.
-  for (const std::string abc : {"5C7CFCB7.nef", "5c7cfcb7.nef"}) {
-    SCOPED_TRACE(abc);
-    Sandbox box;
-    box.Populate({{"ticbase.dat", db},
-                  {abc, left.at("5C7CFCB7.nef")},
-                  {"00000000.nef", left.at("00000000.nef")},
-                  {"0BADF00D.nef", left.at("0BADF00D.nef")}});
-    const RunResult run = box.Run({"2", "*", "report.txt"});
-    EXPECT_EQ(run.out, Console(kNoHeader + kNoFooter));
-    // No second heading; the subtotal counts only this run's entries. An
-    // area without new entries keeps its file, untouched.
-    EXPECT_EQ(box.Snapshot(true), (Tree{{"0BADF00D.nef", left.at("0BADF00D.nef")},
-                                        {"ticbase.dat", SizesCleared(db, {0, 1, 2, 3})},
-                                        {"report.txt", Block(R"(
-
- Area : ABC
- -----------------------------------------------------------------------------
- OLD.ZIP               7 From the stopped run
-
+)");
+  const std::string sections[] = {abc + Block(R"(
  NEW.ZIP              20 From this run
 
  -----------------------------------------------------------------------------
- 20           bytes in 1   file(s)
-
- Area : ZERO.C5YP3ZQ
- -----------------------------------------------------------------------------
- OLD.ZIP               7 left over
-
+ 27           bytes in 2   file(s)
+)"),
+                                  zero + Block(R"(
  Z1.ZIP               10
 
  Z2.ZIP               30
 
  -----------------------------------------------------------------------------
- 40           bytes in 2   file(s)
-
+ 47           bytes in 3   file(s)
+)"),
+                                  Block(R"(
  Area : ZERO.B
  -----------------------------------------------------------------------------
  B1.ZIP               20
 
  -----------------------------------------------------------------------------
  20           bytes in 1   file(s)
-
- Total of 80 in 4 file(s)
-
-)")}}));
+)"),
+                                  gone + Block(R"(
+ -----------------------------------------------------------------------------
+ 1            bytes in 1   file(s)
+)")};
+  const std::string total = Block(" Total of 95 in 7 file(s)\n\n");
+  const std::string db =
+      Database({Ticket("ABC", "NEW.ZIP", 20, "From this run"), Ticket("ZERO.C5YP3ZQ", "Z1.ZIP", 10),
+                Ticket("ZERO.B", "B1.ZIP", 20), Ticket("ZERO.C5YP3ZQ", "Z2.ZIP", 30)});
+  // The left-over may carry its name in any letter case.
+  for (const char* name : {"5C7CFCB7.nef", "5c7cfcb7.nef"}) {
+    SCOPED_TRACE(name);
+    Sandbox box;
+    box.Populate(
+        {{"ticbase.dat", db}, {name, abc}, {"00000000.nef", zero}, {"0BADF00D.nef", gone}});
+    const RunResult run = box.Run({"2", "*", "report.txt"});
+    EXPECT_EQ(run.out, Console(kNoHeader + kNoFooter));
+    const std::string report = box.Read("report.txt");
+    std::size_t length = 2 + total.size();
+    for (const std::string& section : sections) {
+      EXPECT_NE(report.find(section + "\r\n"), std::string::npos) << section;
+      EXPECT_EQ(report.find(section), report.rfind(section)) << section;
+      length += section.size() + 2;
+    }
+    EXPECT_TRUE(report.starts_with("\r\n") && report.ends_with(total)) << report;
+    EXPECT_EQ(report.size(), length) << report;
+    EXPECT_EQ(box.Snapshot(true),
+              (Tree{{"report.txt", report}, {"ticbase.dat", SizesCleared(db, {0, 1, 2, 3})}}));
   }
 }
 
