@@ -179,5 +179,19 @@ TEST(Inbound, TicketLinesAreReadByTheirKeywords) {
   }
 }
 
+// Nothing of one ticket carries over to the next: the second ticket names a
+// file and nothing else.
+TEST(Inbound, EachTicketStartsFromAnEmptyRecord) {
+  Sandbox box;
+  box.Populate(
+      Files("in/TK000001.tic=@full in/TK000002.tic=@bare in/a.zip=abc in/b.zip=b bad/",
+            {{"full", CrLf(Split("Area one|Desc text|Origin 1:2/3|From 4:5/6.7|File a.zip"))},
+             {"bare", CrLf({"File b.zip"})}}));
+  ASSERT_EQ(box.Run({"0", "in", "bad"}).exit_code, 0);
+  EXPECT_EQ(DecodeTicbase(box.Read("ticbase.dat")),
+            (std::vector<Fields>{{"TK000001", "A.ZIP", 3, "ONE", "text", "1:2/3.0", "4:5/6.7"},
+                                 {"TK000002", "B.ZIP", 1, "", "", "", ""}}));
+}
+
 }  // namespace
 }  // namespace corvane::test
