@@ -135,8 +135,8 @@ TEST(NoLoss, FullDiskInModeTwoLosesNoAnnouncement) {
   std::vector<StoredTicket> tickets;
   std::map<std::string, std::string> area_of;
   for (int i = 0; i < 600; ++i) {
-    tickets.push_back(Ticket("AREA" + std::to_string(i % 6), Numbered("F%04d.ZIP", i), i + 1,
-                             "entry " + std::to_string(i)));
+    tickets.push_back(Ticket(std::string("AREA").append(std::to_string(i % 6)),
+                             Numbered("F%04d.ZIP", i), i + 1, "entry " + std::to_string(i)));
     area_of[tickets.back().file] = tickets.back().area;
   }
   int stopped = 0;
@@ -235,7 +235,7 @@ TEST(NoLoss, ControlBytesAreWrittenOutAsSpaces) {
   EXPECT_EQ(run.out,
             Preamble(1) + CrLf({"Checking stored info...", "0. A.ZIP is ok", "1. LATE.ZIP is ok",
                                 "2. AFTER.ZIP is ok", "3. C D.ZIP is ok", "Done."}));
-  const std::string sep = " " + std::string(77, '-');
+  const std::string sep = std::string(" ").append(77, '-');
   run = box.Run({"2", "so*", ""});
   EXPECT_EQ(run.out, Preamble(2) + CrLf({"Creating report... done.",
                                          "Writing...",
