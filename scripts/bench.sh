@@ -11,7 +11,9 @@
 #   --corvane PATH    the program to measure (also CORVANE=PATH); by default
 #                     the Release build of this tree in build-bench/
 #   --runs N          timing runs per program, mode and size; the best counts
-#                     (default 3)
+#                     (default 3; nodes up to 5,000 tickets get three times as
+#                     many: their runs last a fraction of a second, and short
+#                     runs suffer most from a busy machine)
 #   --sizes "N ..."   other node sizes (the first and last give the scaling)
 #   --strace-up-to N  count system calls only for nodes up to N tickets
 #                     (default 20000): strace slows a program tenfold or more,
@@ -200,9 +202,11 @@ counted() {
 
 for n in $sizes; do
   node "$n"
+  repeats=$runs
+  ((n > 5000)) || repeats=$((runs * 3))
   for mode in 0 1 2; do
-    say "  mode $mode: $runs timing runs each"
-    for ((run = 1; run <= runs; run++)); do
+    say "  mode $mode: $repeats timing runs each"
+    for ((run = 1; run <= repeats; run++)); do
       timed "$mode" "$n" c
       timed "$mode" "$n" r
       if ((run == 1)); then
@@ -245,7 +249,8 @@ mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
 echo
 echo "Corvane: $corvane"
-echo "Reference: bench/reference.cpp; best of $runs timing runs; ratio = Corvane / reference"
+echo "Reference: bench/reference.cpp; best of $runs timing runs (of $((runs * 3)) up to 5,000" \
+  "tickets); ratio = Corvane / reference"
 echo
 printf '%-8s %-4s %-7s | %-24s | %-24s | %-24s\n' "" "" "" "time per item, us" \
   "system calls per item" "peak RSS, MiB"
