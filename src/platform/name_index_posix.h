@@ -65,10 +65,12 @@
 namespace corvane::os::posix {
 
 // A path in a fixed buffer, always terminated by a NUL for the system calls:
-// no heap per call.
+// no heap per call, and nothing to fill but the terminator.
 class PathBuffer {
  public:
   static constexpr std::size_t Capacity = 4095;
+
+  PathBuffer() { text_[0] = '\0'; }
 
   // Each returns false, leaving the text cut, when the capacity is passed.
   bool Assign(std::string_view text) {
@@ -93,7 +95,7 @@ class PathBuffer {
   bool Empty() const { return length_ == 0; }
 
  private:
-  char text_[Capacity + 1] = {};
+  char text_[Capacity + 1];  // up to length_, then a NUL
   std::size_t length_ = 0;
 };
 
@@ -125,7 +127,7 @@ class Lookup {
   PathBuffer path_;
   std::size_t name_at_ = 0;
   DirSpelling* directory_ = nullptr;
-  char asked_[256] = {};  // the name part as given
+  char asked_[256];  // the name part as given, asked_length_ bytes
   std::size_t asked_length_ = 0;
   bool found_ = false;
   EntryKind kind_ = EntryKind::Unknown;
