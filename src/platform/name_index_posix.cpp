@@ -38,8 +38,9 @@ std::uint64_t HashName(std::string_view name, bool folded) {
 // length and its kind; an open-addressing table with linear probing holds
 // the arena offsets, placed by the case-folded name, so names equal ignoring
 // case lie in one probe run. A removed name leaves a dead record, reclaimed
-// when dead records outweigh live ones. About the name's length plus 6 to 10
-// bytes per name, and no allocation of its own.
+// when dead records outweigh live ones. The table is kept between a quarter
+// and half full: each name takes its length plus 10 to 18 bytes, with no
+// allocation per name.
 class NameTable {
  public:
   static constexpr std::uint32_t None = 0xFFFFFFFF;

@@ -46,15 +46,17 @@
 //   seen, where the file system has no fine-grained timestamps;
 // - an entry of the exact name asked for, added beside a case twin the index
 //   holds: the twin is used until the directory is rescanned;
+// - an entry added in another case to a rename's target directory since its
+//   last check: the rename puts the file beside it instead of refusing;
 // - a directory renamed or replaced is noticed when an operation in it fails
 //   or a check sees another directory there; a directory added later whose
 //   name is a closer match for a directory part is not.
 //
 // Limits: paths up to PathBuffer::Capacity bytes; names up to 255 bytes. An
-// index takes about the length of each name plus 6 to 10 bytes. A directory
-// that cannot be listed (no read permission) is not indexed: names in it are
-// used as given. One that cannot be read for another reason (too many open
-// files, for example) makes the lookup fail with its errno.
+// index takes each name's length plus 10 to 18 bytes. A directory that
+// cannot be listed (no read permission) is not indexed: names in it are used
+// as given. One that cannot be read for another reason (too many open files,
+// for example) makes the lookup fail with its errno.
 #ifndef CORVANE_PLATFORM_NAME_INDEX_POSIX_H_
 #define CORVANE_PLATFORM_NAME_INDEX_POSIX_H_
 
