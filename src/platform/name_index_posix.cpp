@@ -4,197 +4,547 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
-#include <cerrno>
-
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
-#include <functional>
-#include <map>
 #include <memory>
-#include <memory_resource>
 #include <string>
-#include <unordered_map>
-#include <utility>
+#include <vector>
 
 #include "platform/name_rules.h"
 
 namespace corvane::os::posix {
 namespace {
 
-struct DirIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  bool operator<(const DirIdentity& other) const {
-    return std::pair(device, inode) < std::pair(other.device, other.inode);
+// FNV-1a over the name (case-folded or as it stands), then Murmur3's
+// finaliser, so that the low bits a table keeps depend on every byte.
+std::uint64_t HashName(std::string_view name, bool folded) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const char c : name) {
+    hash ^= static_cast<unsigned char>(folded ? FoldCase(c) : c);
+    hash *= 1099511628211ULL;
   }
-};
-
-bool SameTime(const timespec& a, const timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+  hash ^= hash >> 33;
+  hash *= 0xFF51AFD7ED558CCDULL;
+  hash ^= hash >> 33;
+  hash *= 0xC4CEB9FE1A85EC53ULL;
+  return hash ^ (hash >> 33);
 }
 
-// Hashes std::pmr::string keys and std::string_view probes alike, so a
-// lookup needs no string of its own.
-struct NameHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view name) const {
-    return std::hash<std::string_view>{}(name);
-  }
-};
-
-// The names of one directory, keyed by their case-folded form. Several names
-// may share a key; a lookup resolves to the smallest in byte order. Names
-// live in an arena that grows in large steps, so adding one is not a heap
-// allocation of its own.
-struct DirIndex {
-  explicit DirIndex(const timespec& mtime) : built_at(mtime) {}
-  timespec built_at;
-  std::pmr::monotonic_buffer_resource arena;
-  std::pmr::unordered_multimap<std::pmr::string, std::pmr::string, NameHash, std::equal_to<>>
-      by_folded{&arena};
-};
-
-std::map<DirIdentity, std::unique_ptr<DirIndex>>& Indexes() {
-  static std::map<DirIdentity, std::unique_ptr<DirIndex>> indexes;
-  return indexes;
-}
-
-// The case-folded form of a name; names are at most 255 bytes long.
-class FoldedName {
+// The names of one directory. One arena holds each name after two bytes, its
+// length and its kind; an open-addressing table with linear probing holds
+// the arena offsets, placed by the case-folded name, so names equal ignoring
+// case lie in one probe run. A removed name leaves a dead record, reclaimed
+// when dead records outweigh live ones. The table is kept between a quarter
+// and half full: each name takes its length plus 10 to 18 bytes, with no
+// allocation per name.
+class NameTable {
  public:
-  explicit FoldedName(std::string_view name) : length_(name.size() < 256 ? name.size() : 256) {
-    for (std::size_t i = 0; i < length_; ++i) text_[i] = FoldCase(name[i]);
+  static constexpr std::uint32_t None = 0xFFFFFFFF;
+
+  // The record of the exact name when held, else of the smallest in byte
+  // order of those equal to it ignoring case; None when there is none.
+  std::uint32_t Find(std::string_view name) const {
+    std::uint32_t best = None;
+    if (slots_.empty()) return best;
+    for (std::size_t i = Home(name); slots_[i] != 0; i = (i + 1) & (slots_.size() - 1)) {
+      const std::uint32_t record = slots_[i] - 1;
+      const std::string_view held = NameAt(record);
+      if (!EqualIgnoringCase(held, name)) continue;
+      if (held == name) return record;
+      if (best == None || held < NameAt(best)) best = record;
+    }
+    return best;
   }
-  std::string_view View() const { return {text_, length_}; }
-
- private:
-  char text_[256];
-  std::size_t length_;
-};
-
-void AddName(DirIndex& index, std::string_view name) {
-  const FoldedName key(name);
-  auto [first, last] = index.by_folded.equal_range(key.View());
-  for (auto it = first; it != last; ++it) {
-    if (it->second == name) return;
+  std::string_view NameAt(std::uint32_t record) const {
+    return {arena_.data() + record + 2, static_cast<unsigned char>(arena_[record])};
   }
-  index.by_folded.emplace(std::piecewise_construct, std::forward_as_tuple(key.View()),
-                          std::forward_as_tuple(name));
-}
+  EntryKind KindAt(std::uint32_t record) const {
+    return static_cast<EntryKind>(arena_[record + 1]);
+  }
+  std::size_t Count() const { return count_; }
+  // The sum of the hashes of the names held: two listings with the same
+  // count and signature hold the same names.
+  std::uint64_t Signature() const { return signature_; }
 
-void RemoveName(DirIndex& index, std::string_view name) {
-  auto [first, last] = index.by_folded.equal_range(FoldedName(name).View());
-  for (auto it = first; it != last; ++it) {
-    if (it->second == name) {
-      index.by_folded.erase(it);
+  void Add(std::string_view name, EntryKind kind) {
+    if (name.empty() || name.size() > 255) return;
+    if (const std::size_t slot = SlotOf(name); slot != slots_.size()) {
+      arena_[slots_[slot]] = static_cast<char>(kind);  // the kind byte of the record
       return;
     }
+    if ((count_ + 1) * 2 > slots_.size()) Rebuild(std::max<std::size_t>(16, slots_.size() * 2));
+    const auto record = static_cast<std::uint32_t>(arena_.size());
+    arena_.push_back(static_cast<char>(name.size()));
+    arena_.push_back(static_cast<char>(kind));
+    arena_.insert(arena_.end(), name.begin(), name.end());
+    Place(record);
+    ++count_;
+    signature_ += HashName(name, false);
+  }
+
+  void Remove(std::string_view name) {
+    std::size_t hole = SlotOf(name);
+    if (hole == slots_.size()) return;
+    arena_[slots_[hole]] = DeadRecord;
+    dead_bytes_ += 2 + name.size();
+    --count_;
+    signature_ -= HashName(name, false);
+    // Backward-shift deletion: a later entry of the run moves into the hole
+    // unless its home slot lies cyclically in (hole, its slot].
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = (hole + 1) & mask; slots_[i] != 0; i = (i + 1) & mask) {
+      const std::size_t home = Home(NameAt(slots_[i] - 1));
+      const bool stays = hole < i ? hole < home && home <= i : hole < home || home <= i;
+      if (!stays) {
+        slots_[hole] = slots_[i];
+        hole = i;
+      }
+    }
+    slots_[hole] = 0;
+    if (dead_bytes_ > 4096 && dead_bytes_ > arena_.size() / 2) Rebuild(slots_.size());
+  }
+
+  void Clear() {
+    arena_.clear();
+    std::fill(slots_.begin(), slots_.end(), 0);
+    count_ = dead_bytes_ = 0;
+    signature_ = 0;
+  }
+
+ private:
+  static constexpr char DeadRecord = 0x7F;
+
+  std::size_t Home(std::string_view name) const {
+    return HashName(name, true) & (slots_.size() - 1);
+  }
+  // The slot holding exactly name, or slots_.size().
+  std::size_t SlotOf(std::string_view name) const {
+    if (slots_.empty()) return 0;
+    for (std::size_t i = Home(name); slots_[i] != 0; i = (i + 1) & (slots_.size() - 1)) {
+      if (NameAt(slots_[i] - 1) == name) return i;
+    }
+    return slots_.size();
+  }
+  void Place(std::uint32_t record) {
+    std::size_t i = Home(NameAt(record));
+    while (slots_[i] != 0) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = record + 1;
+  }
+  // Drops the dead records from the arena and places every name again in a
+  // table of slot_count slots.
+  void Rebuild(std::size_t slot_count) {
+    const auto record_size = [this](std::size_t at) {
+      return 2 + static_cast<std::size_t>(static_cast<unsigned char>(arena_[at]));
+    };
+    if (dead_bytes_ > 0) {
+      std::vector<char> live;
+      live.reserve(arena_.size() - dead_bytes_);
+      for (std::size_t at = 0; at < arena_.size(); at += record_size(at)) {
+        if (arena_[at + 1] != DeadRecord) {
+          live.insert(live.end(), arena_.begin() + static_cast<std::ptrdiff_t>(at),
+                      arena_.begin() + static_cast<std::ptrdiff_t>(at + record_size(at)));
+        }
+      }
+      arena_.swap(live);
+      dead_bytes_ = 0;
+    }
+    slots_.assign(slot_count, 0);
+    for (std::size_t at = 0; at < arena_.size(); at += record_size(at)) {
+      Place(static_cast<std::uint32_t>(at));
+    }
+  }
+
+  std::vector<char> arena_;
+  std::vector<std::uint32_t> slots_;  // record offset + 1; 0 is a free slot
+  std::size_t count_ = 0;
+  std::size_t dead_bytes_ = 0;
+  std::uint64_t signature_ = 0;
+};
+
+EntryKind KindOf(unsigned char type) {
+  switch (type) {
+    case DT_REG:
+      return EntryKind::Plain;
+    case DT_DIR:
+      return EntryKind::Directory;
+    case DT_LNK:
+      return EntryKind::Link;
+    case DT_UNKNOWN:
+      return EntryKind::Unknown;
+    default:
+      return EntryKind::Other;
   }
 }
 
-// The smallest name in byte order equal to name ignoring case, or empty.
-std::string_view FindName(const DirIndex& index, std::string_view name) {
-  std::string_view best;
-  auto [first, last] = index.by_folded.equal_range(FoldedName(name).View());
-  for (auto it = first; it != last; ++it) {
-    const std::string_view candidate(it->second);
-    if (best.empty() || candidate < best) best = candidate;
-  }
-  return best;
+bool Later(const timespec& a, const timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
 }
 
-bool StatDirectory(const char* dir, DirIdentity* id, timespec* mtime) {
-  struct stat st {};
-  if (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-  *id = DirIdentity{st.st_dev, st.st_ino};
-  *mtime = st.st_mtim;
-  return true;
-}
+// After this many rescans that followed the program's own changes and found
+// nothing new, the directory's clock is taken not to be this machine's.
+constexpr int ClockDisagreements = 3;
 
-// The index of dir, built or rebuilt when missing or out of date; nullptr,
-// with errno set, when dir cannot be read.
-const DirIndex* CurrentIndex(const char* dir) {
-  DirIdentity id;
-  timespec mtime{};
-  if (!StatDirectory(dir, &id, &mtime)) return nullptr;
-  auto found = Indexes().find(id);
-  if (found != Indexes().end() && SameTime(found->second->built_at, mtime)) {
-    return found->second.get();
-  }
-  DIR* stream = opendir(dir);
-  if (stream == nullptr) return nullptr;
-  auto fresh = std::make_unique<DirIndex>(mtime);
-  while (const dirent* entry = readdir(stream)) {
-    const std::string_view name(entry->d_name);
-    if (name != "." && name != "..") AddName(*fresh, name);
-  }
-  closedir(stream);
-  return (Indexes()[id] = std::move(fresh)).get();
-}
-
-bool Exists(const char* path) {
-  struct stat st {};
-  return lstat(path, &st) == 0;
-}
-
-// The directory part of a resolved path ("." when there is none).
-void ParentOf(std::string_view path, PathBuffer* parent) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string_view::npos) {
-    parent->Assign(".");
-  } else {
-    parent->Assign(path.substr(0, slash == 0 ? 1 : slash));
-  }
-}
-
-std::string_view BaseName(std::string_view path) { return path.substr(path.find_last_of('/') + 1); }
-
-// Brackets a change to the entry at path: before it, an index that someone
-// else made stale is dropped; after it, a current one learns the change, so
-// no rescan is needed.
-void BeginEntryChange(std::string_view path) {
-  PathBuffer dir;
-  ParentOf(path, &dir);
-  DirIdentity id;
-  timespec mtime{};
-  if (!StatDirectory(dir.CStr(), &id, &mtime)) return;
-  auto found = Indexes().find(id);
-  // Changed by someone else since it was built: drop it, the next lookup
-  // rebuilds it.
-  if (found != Indexes().end() && !SameTime(found->second->built_at, mtime)) {
-    Indexes().erase(found);
-  }
-}
-
-void EndEntryChange(std::string_view path, bool exists_now) {
-  const int saved = errno;  // the caller reports the change's own errno
-  PathBuffer dir;
-  ParentOf(path, &dir);
-  DirIdentity id;
-  timespec mtime{};
-  if (!StatDirectory(dir.CStr(), &id, &mtime)) {
-    errno = saved;
-    return;
-  }
-  auto found = Indexes().find(id);
-  if (found == Indexes().end()) {
-    errno = saved;
-    return;
-  }
-  DirIndex& index = *found->second;
-  if (exists_now) {
-    AddName(index, BaseName(path));
-  } else {
-    RemoveName(index, BaseName(path));
-  }
-  index.built_at = mtime;
-  errno = saved;
-}
-
-void ForgetIndexes() { Indexes().clear(); }
+// The index of one directory, shared by every spelling of it.
+struct DirIndex {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool built = false;           // names hold a listing, kept current since
+  timespec seen{};              // the modification time the names answer for
+  bool own_change = false;      // the program changed the directory since
+  timespec own_change_time{};   // the clock just after its last change there
+  int clock_disagreements = 0;  // see ClockDisagreements
+  NameTable names;
+};
 
 }  // namespace
+
+// One spelling of a directory part, as the program writes it, and where it
+// leads on disk.
+struct DirSpelling {
+  std::string given;          // "" or ending in "/"
+  std::string on_disk;        // the same, each component as it stands on disk
+  DirIndex* index = nullptr;  // null once the directory has gone from there
+};
+
+namespace {
+
+struct Registry {
+  std::vector<std::unique_ptr<DirIndex>> indexes;
+  std::vector<std::unique_ptr<DirSpelling>> spellings;
+  std::size_t scans = 0;
+};
+
+// Kept until the process ends; nothing to tear down at exit.
+Registry& State() {
+  static Registry& registry = *new Registry;
+  return registry;
+}
+
+const char* DirPath(const std::string& on_disk) { return on_disk.empty() ? "." : on_disk.c_str(); }
+
+DirIndex* IndexOf(const struct stat& st) {
+  for (const auto& index : State().indexes) {
+    if (index->device == st.st_dev && index->inode == st.st_ino) return index.get();
+  }
+  auto& index = State().indexes.emplace_back(std::make_unique<DirIndex>());
+  index->device = st.st_dev;
+  index->inode = st.st_ino;
+  return index.get();
+}
+
+// Reads the directory into its index (another index when another directory
+// now stands at its path). 0, or -1 with errno set.
+int Scan(DirSpelling* dir) {
+  const int fd = open(DirPath(dir->on_disk), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  DIR* stream = fstat(fd, &st) == 0 ? fdopendir(fd) : nullptr;
+  if (stream == nullptr) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  dir->index = IndexOf(st);
+  DirIndex& index = *dir->index;
+  index.names.Clear();
+  index.built = false;
+  errno = 0;
+  while (const dirent* entry = readdir(stream)) {
+    const std::string_view name(entry->d_name);
+    if (name != "." && name != "..") index.names.Add(name, KindOf(entry->d_type));
+  }
+  const int error = errno;
+  closedir(stream);
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  index.built = true;
+  index.seen = st.st_mtim;
+  index.own_change = false;
+  ++State().scans;
+  return 0;
+}
+
+// True when index, built, still answers for the directory whose stat is st:
+// the modification time it answers for, or a later one that the program's
+// own changes account for (then taken as seen).
+bool StillCurrent(DirIndex* index, const struct stat& st) {
+  const bool after_own_change = index->own_change;
+  index->own_change = false;
+  if (!Later(st.st_mtim, index->seen) && !Later(index->seen, st.st_mtim)) return true;
+  if (after_own_change && (index->clock_disagreements >= ClockDisagreements ||
+                           !Later(st.st_mtim, index->own_change_time))) {
+    index->seen = st.st_mtim;
+    return true;
+  }
+  return false;
+}
+
+// Makes dir's index answer for the directory as it stands: one stat, and a
+// rescan when another program changed it. 0, or -1 with errno set.
+int Check(DirSpelling* dir) {
+  DirIndex* index = dir->index;
+  if (!index->built) return Scan(dir);
+  struct stat st {};
+  if (stat(DirPath(dir->on_disk), &st) != 0) return -1;
+  if (!S_ISDIR(st.st_mode)) {
+    errno = ENOTDIR;
+    return -1;
+  }
+  if (st.st_dev != index->device || st.st_ino != index->inode) return Scan(dir);
+  const bool after_own_change = index->own_change;
+  if (StillCurrent(index, st)) return 0;
+  const std::size_t count = index->names.Count();
+  const std::uint64_t signature = index->names.Signature();
+  if (Scan(dir) != 0) return -1;
+  if (after_own_change && dir->index == index && index->names.Count() == count &&
+      index->names.Signature() == signature) {
+    ++index->clock_disagreements;  // stamped later than this machine's clock, yet unchanged
+  }
+  return 0;
+}
+
+void NoteOwnChange(DirIndex* index) {
+  index->own_change = true;
+  clock_gettime(CLOCK_REALTIME, &index->own_change_time);
+}
+
+void ForgetAll() {
+  for (const auto& index : State().indexes) index->built = false;
+}
+
+enum class Answer { Held, Missing, Unlisted, DirectoryGone };
+
+struct Match {
+  Answer Result = Answer::Missing;
+  std::string_view Name;  // the held name; valid until the index changes
+  EntryKind Kind = EntryKind::Unknown;
+};
+
+// Looks name up in dir's index, built first if need be; when it is not held
+// and on_miss says so, checks the directory and looks again. 0, or -1 with
+// errno set when the directory cannot be read.
+int FindIn(DirSpelling* dir, std::string_view name, OnMiss on_miss, Match* match) {
+  bool checked = !dir->index->built;
+  int result = checked ? Scan(dir) : 0;
+  std::uint32_t record = NameTable::None;
+  if (result == 0) record = dir->index->names.Find(name);
+  if (result == 0 && record == NameTable::None && on_miss == OnMiss::CheckDirectory && !checked) {
+    result = Check(dir);
+    if (result == 0) record = dir->index->names.Find(name);
+  }
+  if (result != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      dir->index = nullptr;
+      match->Result = Answer::DirectoryGone;
+      return 0;
+    }
+    if (errno != EACCES) return -1;
+    match->Result = Answer::Unlisted;
+    return 0;
+  }
+  if (record == NameTable::None) {
+    match->Result = Answer::Missing;
+  } else {
+    *match = {Answer::Held, dir->index->names.NameAt(record), dir->index->names.KindAt(record)};
+  }
+  return 0;
+}
+
+// The spelling record of the directory part given ("" or ending in "/");
+// *dir stays null when no such directory exists. 0, or -1 with errno set
+// when a directory on the way cannot be read.
+int SpellingOf(std::string_view given, DirSpelling** dir) {
+  *dir = nullptr;
+  DirSpelling* known = nullptr;
+  for (const auto& spelling : State().spellings) {
+    if (spelling->given == given) known = spelling.get();
+  }
+  if (known != nullptr && known->index != nullptr) {
+    *dir = known;
+    return 0;
+  }
+  std::string on_disk(given);
+  struct stat st {};
+  if (stat(DirPath(on_disk), &st) != 0) {
+    // Not there as spelt: its last component may be there in another case.
+    std::string_view body = given;
+    while (!body.empty() && body.back() == '/') body.remove_suffix(1);
+    const std::size_t name_at = body.find_last_of('/') + 1;
+    const std::string_view component = body.substr(name_at);
+    if (component.empty() || component == "." || component == "..") return 0;
+    DirSpelling* parent = nullptr;
+    if (SpellingOf(given.substr(0, name_at), &parent) != 0) return -1;
+    // Twice at most: a name the parent's index held may have gone.
+    for (int attempt = 0;; ++attempt) {
+      Match match;
+      if (parent == nullptr || FindIn(parent, component, OnMiss::CheckDirectory, &match) != 0) {
+        return parent == nullptr ? 0 : -1;
+      }
+      if (match.Result != Answer::Held) return 0;
+      on_disk = parent->on_disk;
+      on_disk.append(match.Name).append("/");
+      if (stat(on_disk.c_str(), &st) == 0) break;
+      if (errno != ENOENT || attempt > 0 || parent->index == nullptr) return 0;
+      parent->index->names.Remove(
+          std::string_view(on_disk).substr(parent->on_disk.size(), match.Name.size()));
+    }
+  }
+  if (!S_ISDIR(st.st_mode)) return 0;
+  // Another directory may stand where one was indexed before (its inode
+  // freed and used again): an index that no longer answers is read again.
+  DirIndex* index = IndexOf(st);
+  if (index->built && !StillCurrent(index, st)) index->built = false;
+  if (known == nullptr) {
+    known = State().spellings.emplace_back(std::make_unique<DirSpelling>()).get();
+    known->given = given;
+  }
+  known->on_disk = std::move(on_disk);
+  known->index = index;
+  *dir = known;
+  return 0;
+}
+
+}  // namespace
+
+// Everything that fills or follows a Lookup.
+class Resolver {
+ public:
+  static int Resolve(std::string_view path, Lookup* lookup, OnMiss on_miss) {
+    const std::size_t name_at = path.find_last_of('/') + 1;
+    const std::string_view name = path.substr(name_at);
+    lookup->path_.Assign(path);
+    lookup->name_at_ = name_at;
+    lookup->directory_ = nullptr;
+    lookup->found_ = false;
+    lookup->kind_ = EntryKind::Unknown;
+    lookup->asked_length_ = std::min(name.size(), sizeof lookup->asked_);
+    std::memcpy(lookup->asked_, name.data(), lookup->asked_length_);
+    // A directory that has gone from where its spelling led is looked for
+    // once more from the start.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      DirSpelling* dir = nullptr;
+      if (SpellingOf(path.substr(0, name_at), &dir) != 0) return -1;
+      if (dir == nullptr) return 0;
+      Match match;
+      if (name.empty()) {
+        match = {Answer::Held, name, EntryKind::Directory};
+      } else if (name == "." || name == ".." || name.size() > 255) {
+        match.Result = name.size() > 255 ? Answer::Missing : Answer::Held;
+        match.Name = name;
+      } else if (FindIn(dir, name, on_miss, &match) != 0) {
+        return -1;
+      }
+      if (match.Result == Answer::DirectoryGone) continue;
+      lookup->directory_ = dir;
+      lookup->found_ = match.Result != Answer::Missing;
+      lookup->kind_ = match.Kind;
+      lookup->path_.Assign(dir->on_disk);
+      lookup->name_at_ = lookup->path_.Size();
+      lookup->path_.Append(match.Result == Answer::Held ? match.Name : name);
+      return 0;
+    }
+    return 0;
+  }
+
+  static bool ResolveAgain(Lookup* lookup) {
+    DirSpelling* const dir = lookup->directory_;
+    struct stat st {};
+    // Still there (a link to nothing, say): the index was right.
+    if (!lookup->found_ || dir == nullptr || lstat(lookup->path_.CStr(), &st) == 0) {
+      errno = ENOENT;
+      return false;
+    }
+    if (const std::string_view name = lookup->Name(); name.empty() || name == "." || name == "..") {
+      dir->index = nullptr;  // the directory itself has gone
+    } else if (DirIndex* index = BuiltIndex(lookup)) {
+      index->names.Remove(name);
+    }
+    PathBuffer path;
+    path.Assign(dir->given);
+    path.Append({lookup->asked_, lookup->asked_length_});
+    const bool again = Resolve(path.View(), lookup, OnMiss::CheckDirectory) == 0 && lookup->found_;
+    errno = ENOENT;
+    return again;
+  }
+
+  static int Create(Lookup* lookup, int flags) {
+    if (lookup->found_ && (flags & O_EXCL) == 0 &&
+        lookup->Name() != std::string_view(lookup->asked_, lookup->asked_length_)) {
+      // A name in another case is opened as it is, so that if it has gone
+      // meanwhile the new file gets the name asked, not that one.
+      const int fd =
+          OnEntry(lookup, [flags](const char* path) { return open(path, flags & ~O_CREAT); });
+      if (fd >= 0 || errno != ENOENT) return fd;
+    }
+    const bool existed = lookup->found_;
+    const int fd = open(lookup->path_.CStr(), flags | O_CREAT, 0666);
+    if (fd < 0) return fd;
+    struct stat st {};
+    if (lookup->kind_ == EntryKind::Link ||
+        (existed && lookup->kind_ == EntryKind::Unknown && lstat(lookup->path_.CStr(), &st) == 0 &&
+         S_ISLNK(st.st_mode))) {
+      // Created through a symbolic link: it may have appeared in any
+      // directory, so no index can be trusted after it.
+      ForgetAll();
+    } else if (!existed) {
+      Learn(lookup, EntryKind::Plain);
+    }
+    return fd;
+  }
+
+  static int Remove(Lookup* lookup) {
+    const int result = unlink(lookup->path_.CStr());
+    const int error = errno;
+    DirIndex* index = BuiltIndex(lookup);
+    if (index != nullptr && (result == 0 || error == ENOENT)) {
+      index->names.Remove(lookup->Name());
+      if (result == 0) NoteOwnChange(index);
+    }
+    if (result == 0 || error == ENOENT) lookup->found_ = false;
+    errno = error;
+    return result;
+  }
+
+  static int Rename(Lookup* from, Lookup* to) {
+    const char* source = from->path_.CStr();
+    const char* target = to->path_.CStr();
+    int result = renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE);
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+      // No atomic no-replace on this file system; the caller's check stands.
+      result = rename(source, target);
+    }
+    if (result != 0) return result;
+    if (DirIndex* index = BuiltIndex(from)) {
+      index->names.Remove(from->Name());
+      NoteOwnChange(index);
+    }
+    from->found_ = false;
+    Learn(to, from->kind_);
+    return 0;
+  }
+
+ private:
+  static DirIndex* BuiltIndex(const Lookup* lookup) {
+    DirIndex* index = lookup->directory_ != nullptr ? lookup->directory_->index : nullptr;
+    return index != nullptr && index->built ? index : nullptr;
+  }
+  // The entry lookup names now exists, made by the program.
+  static void Learn(Lookup* lookup, EntryKind kind) {
+    lookup->found_ = true;
+    lookup->kind_ = kind;
+    if (DirIndex* index = BuiltIndex(lookup)) {
+      index->names.Add(lookup->Name(), kind);
+      NoteOwnChange(index);
+    }
+  }
+};
 
 bool PathBuffer::Append(std::string_view text) {
   const std::size_t room = Capacity - length_;
@@ -204,73 +554,18 @@ bool PathBuffer::Append(std::string_view text) {
   return count == text.size();
 }
 
-int ResolvePath(std::string_view path, PathBuffer* resolved) {
-  resolved->Assign(path);
-  if (path.empty() || Exists(resolved->CStr())) return 0;
-
-  resolved->Truncate(0);
-  std::size_t start = 0;
-  if (path.front() == '/') {
-    resolved->Append("/");
-    start = 1;
-  }
-  bool parent_exists = true;
-  PathBuffer dir;
-  while (start <= path.size()) {
-    std::size_t end = path.find('/', start);
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view component = path.substr(start, end - start);
-    if (!component.empty()) {
-      const std::size_t before = resolved->Size();
-      resolved->Append(component);
-      if (parent_exists && component != "." && component != ".." && !Exists(resolved->CStr())) {
-        dir.Assign(before == 0 ? std::string_view(".") : resolved->View().substr(0, before));
-        const DirIndex* index = CurrentIndex(dir.CStr());
-        if (index == nullptr && errno != ENOENT && errno != ENOTDIR) return -1;
-        const std::string_view match = index ? FindName(*index, component) : std::string_view();
-        if (!match.empty()) {
-          resolved->Truncate(before);
-          resolved->Append(match);  // same length as component
-        } else {
-          parent_exists = false;
-        }
-      }
-    }
-    if (end < path.size()) resolved->Append("/");
-    start = end + 1;
-  }
-  return 0;
+int Resolve(std::string_view path, Lookup* lookup, OnMiss on_miss) {
+  return Resolver::Resolve(path, lookup, on_miss);
 }
 
-int CreateEntry(const PathBuffer& path, int flags) {
-  BeginEntryChange(path.View());
-  const int fd = open(path.CStr(), flags | O_CREAT, 0666);
-  EndEntryChange(path.View(), fd >= 0);
-  // A file created through a symbolic link may have appeared in any
-  // directory: no index can be trusted after it.
-  struct stat st {};
-  if (fd >= 0 && lstat(path.CStr(), &st) == 0 && S_ISLNK(st.st_mode)) ForgetIndexes();
-  return fd;
-}
+bool ResolveAgain(Lookup* lookup) { return Resolver::ResolveAgain(lookup); }
 
-int RemoveEntry(const PathBuffer& path) {
-  BeginEntryChange(path.View());
-  const int result = unlink(path.CStr());
-  EndEntryChange(path.View(), result != 0);
-  return result;
-}
+int CreateEntry(Lookup* lookup, int flags) { return Resolver::Create(lookup, flags); }
 
-int RenameEntry(const PathBuffer& from, const PathBuffer& to) {
-  BeginEntryChange(from.View());
-  BeginEntryChange(to.View());
-  int result = renameat2(AT_FDCWD, from.CStr(), AT_FDCWD, to.CStr(), RENAME_NOREPLACE);
-  if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-    // No atomic no-replace on this file system; the caller's check stands.
-    result = rename(from.CStr(), to.CStr());
-  }
-  EndEntryChange(from.View(), result != 0);
-  EndEntryChange(to.View(), result == 0);
-  return result;
-}
+int RemoveEntry(Lookup* lookup) { return Resolver::Remove(lookup); }
+
+int RenameEntry(Lookup* from, Lookup* to) { return Resolver::Rename(from, to); }
+
+std::size_t ScanCount() { return State().scans; }
 
 }  // namespace corvane::os::posix

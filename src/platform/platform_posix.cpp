@@ -2,7 +2,9 @@
 // behaviour it relies on: "\" separators, names matched ignoring case, moves
 // that never replace a target, Win32 error numbers. The case-insensitive
 // resolution lives in name_index_posix; every change to a directory entry
-// goes through its wrappers so that its indexes stay current.
+// goes through its wrappers so that its indexes stay current, and every
+// operation on a resolved name goes through OnEntry, so that a name another
+// program removed is looked up again.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -14,6 +16,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 #include "platform/name_index_posix.h"
 #include "platform/name_rules.h"
@@ -23,6 +27,8 @@
 namespace corvane::os {
 namespace {
 
+using posix::Lookup;
+using posix::OnEntry;
 using posix::PathBuffer;
 
 bool IsDirectory(const char* path) {
@@ -30,15 +36,13 @@ bool IsDirectory(const char* path) {
   return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+const char* OrCurrent(const PathBuffer& path) { return path.Empty() ? "." : path.CStr(); }
+
 // The Win32 number for an errno of an operation, on path when it names one.
-ErrorCode FromErrno(int error, const PathBuffer* path = nullptr) {
+ErrorCode FromErrno(int error, const Lookup* path = nullptr) {
   switch (error) {
-    case ENOENT: {
-      if (path == nullptr) return FileNotFound;
-      PathBuffer parent;
-      parent.Assign(path->View().substr(0, NameStart(path->View(), "/")));
-      return IsDirectory(parent.Empty() ? "." : parent.CStr()) ? FileNotFound : PathNotFound;
-    }
+    case ENOENT:
+      return path == nullptr || path->DirectoryFound() ? FileNotFound : PathNotFound;
     case ENOTDIR:
       return PathNotFound;
     case EACCES:
@@ -66,6 +70,42 @@ ErrorCode FromErrno(int error, const PathBuffer* path = nullptr) {
 
 int Fd(FileHandle file) { return static_cast<int>(file.Value); }
 
+// Where each open file stands, by descriptor. The platform keeps the
+// position itself: a Read or Write at the descriptor's own offset uses read
+// or write, one anywhere else pread or pwrite, so no call ever needs a seek
+// (WriteAt rewrites a record and the next Read goes on after it; an appended
+// record is written where the open found the end). The length fstat gave at
+// the open stands for the end until the file is read or written.
+constexpr std::uint64_t UnknownOffset = ~std::uint64_t{0};
+constexpr auto MaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+struct FileOffset {
+  std::uint64_t Position = UnknownOffset;  // the next Read or Write; unknown: Kernel
+  std::uint64_t Kernel = UnknownOffset;    // the descriptor's own offset, when known
+  std::uint64_t End = UnknownOffset;       // the length at the open, until a read or write
+};
+
+FileOffset& OffsetOf(int fd) {
+  static std::vector<FileOffset>& offsets = *new std::vector<FileOffset>;
+  const auto at = static_cast<std::size_t>(fd);
+  if (at >= offsets.size()) offsets.resize(at + 1);
+  return offsets[at];
+}
+
+// Where a Read or Write on fd starts: UnknownOffset for the descriptor's own
+// offset, else the position for pread or pwrite.
+std::uint64_t StartOf(const FileOffset& offset) {
+  return offset.Position == offset.Kernel ? UnknownOffset : offset.Position;
+}
+
+// Moves fd's position on by done bytes moved from at (see StartOf); a failed
+// call leaves the descriptor's own offset unknown.
+void MoveOn(FileOffset* offset, std::uint64_t at, std::size_t done, bool failed) {
+  if (offset->Position != UnknownOffset) offset->Position += done;
+  if (at == UnknownOffset && offset->Kernel != UnknownOffset) offset->Kernel += done;
+  if (failed && at == UnknownOffset) offset->Kernel = UnknownOffset;
+  offset->End = UnknownOffset;
+}
+
 // A file without its owner's write permission stands for the Win32
 // read-only attribute: it is not written, truncated or deleted, as on Win32,
 // whoever runs the program (root included).
@@ -75,24 +115,26 @@ bool IsReadOnlyFile(const struct stat& st) {
 
 // The program's path as an on-disk one: "\" to "/", each component resolved
 // ignoring case. NameTooLong when it passes the limit.
-ErrorCode Resolve(std::string_view path, PathBuffer* resolved) {
+ErrorCode ToDisk(std::string_view path, Lookup* lookup,
+                 posix::OnMiss on_miss = posix::OnMiss::CheckDirectory) {
   if (path.size() > MaxPath) return NameTooLong;
   PathBuffer native;
   native.Assign(path);
   native.ReplaceAll('\\', '/');
-  posix::ResolvePath(native.View(), resolved);
-  return Ok;
+  return posix::Resolve(native.View(), lookup, on_miss) == 0 ? Ok : FromErrno(errno);
 }
 
-// Opens path as a plain file. O_NONBLOCK keeps a FIFO under a template's name
-// from hanging the run; on a plain file it changes nothing, so it stays set.
-// Truncation waits until the file is known to be a writable plain file.
-ErrorCode OpenPlain(const PathBuffer& path, int flags, FileHandle* file, std::uint64_t* length) {
+// Opens the entry as a plain file. O_NONBLOCK keeps a FIFO under a
+// template's name from hanging the run; on a plain file it changes nothing,
+// so it stays set. Truncation waits until the file is known to be a writable
+// plain file.
+ErrorCode OpenPlain(Lookup* entry, int flags, FileHandle* file, std::uint64_t* length) {
   const bool truncate = (flags & O_TRUNC) != 0;
   flags = (flags & ~O_TRUNC) | O_CLOEXEC | O_NONBLOCK;
-  const int fd =
-      (flags & O_CREAT) != 0 ? posix::CreateEntry(path, flags) : open(path.CStr(), flags);
-  if (fd < 0) return FromErrno(errno, &path);
+  const int fd = (flags & O_CREAT) != 0
+                     ? posix::CreateEntry(entry, flags)
+                     : OnEntry(entry, [flags](const char* path) { return open(path, flags); });
+  if (fd < 0) return FromErrno(errno, entry);
   struct stat st {};
   ErrorCode error = Ok;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
@@ -106,20 +148,31 @@ ErrorCode OpenPlain(const PathBuffer& path, int flags, FileHandle* file, std::ui
     return error;
   }
   file->Value = fd;
+  OffsetOf(fd) = FileOffset{0, 0, truncate ? 0 : static_cast<std::uint64_t>(st.st_size)};
   if (length != nullptr) *length = truncate ? 0 : static_cast<std::uint64_t>(st.st_size);
   return Ok;
 }
 
-ErrorCode WriteAll(int fd, const void* buffer, std::size_t size) {
+// Writes all size bytes at the descriptor's offset, or at at with pwrite;
+// *done says how many went.
+ErrorCode WriteAll(int fd, const void* buffer, std::size_t size, std::uint64_t at = UnknownOffset,
+                   std::size_t* done = nullptr) {
   const char* bytes = static_cast<const char*>(buffer);
-  while (size > 0) {
-    const ssize_t done = write(fd, bytes, size);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return WriteFault;
-    bytes += done;
-    size -= static_cast<std::size_t>(done);
+  std::size_t written = 0;
+  ErrorCode error = Ok;
+  while (written < size) {
+    const ssize_t wrote = at == UnknownOffset ? write(fd, bytes + written, size - written)
+                                              : pwrite(fd, bytes + written, size - written,
+                                                       static_cast<off_t>(at + written));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      error = WriteFault;
+      break;
+    }
+    written += static_cast<std::size_t>(wrote);
   }
-  return Ok;
+  if (done != nullptr) *done = written;
+  return error;
 }
 
 // Copies from into a hidden file beside to, renames it into place when it is
@@ -127,23 +180,25 @@ ErrorCode WriteAll(int fd, const void* buffer, std::size_t size) {
 // run killed half-way leaves at most the hidden copy, which no search
 // delivers and the next move of that name clears; on any failure the copy
 // goes and the source stays, so no data is lost either way.
-ErrorCode CopyThenRemove(const PathBuffer& from, const PathBuffer& to) {
-  PathBuffer partial;
-  const std::size_t name_at = NameStart(to.View(), "/");
-  partial.Assign(to.View().substr(0, name_at));
-  partial.Append(".");
-  partial.Append(to.View().substr(name_at));
-  if (!partial.Append(".part")) return NameTooLong;
+ErrorCode CopyThenRemove(Lookup* from, Lookup* to) {
+  PathBuffer partial_path;
+  const std::string_view target = to->Path().View();
+  partial_path.Assign(target.substr(0, target.size() - to->Name().size()));
+  partial_path.Append(".");
+  partial_path.Append(to->Name());
+  if (!partial_path.Append(".part")) return NameTooLong;
+  Lookup partial;
+  if (posix::Resolve(partial_path.View(), &partial) != 0) return FromErrno(errno);
 
-  const int in = open(from.CStr(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return FromErrno(errno, &from);
+  const int in = open(from->Path().CStr(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return FromErrno(errno, from);
   struct stat st {};
   if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(in);
     return AccessDenied;
   }
-  (void)posix::RemoveEntry(partial);  // a copy left by a run that was killed
-  const int out = posix::CreateEntry(partial, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC);
+  (void)posix::RemoveEntry(&partial);  // a copy left by a run that was killed
+  const int out = posix::CreateEntry(&partial, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC);
   if (out < 0) {
     const ErrorCode error = FromErrno(errno, &partial);
     close(in);
@@ -168,24 +223,22 @@ ErrorCode CopyThenRemove(const PathBuffer& from, const PathBuffer& to) {
   }
   if (close(out) != 0 && error == Ok) error = WriteFault;
   close(in);
-  if (error == Ok && posix::RenameEntry(partial, to) != 0) error = FromErrno(errno, &to);
+  if (error == Ok && posix::RenameEntry(&partial, to) != 0) error = FromErrno(errno, to);
   if (error != Ok) {
-    (void)posix::RemoveEntry(partial);
+    (void)posix::RemoveEntry(&partial);
     return error;
   }
   if (posix::RemoveEntry(from) != 0) {
-    error = FromErrno(errno, &from);
+    error = FromErrno(errno, from);
     (void)posix::RemoveEntry(to);
   }
   return error;
 }
 
-// Fills entry when path is a plain file (a link followed to its target)
-// with a name a search may deliver.
-bool DescribePath(const char* path, std::string_view name, DirEntry* entry) {
-  if (!IsDeliverableName(name)) return false;
-  struct stat st {};
-  if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+// Fills entry when st is that of a plain file (a link followed to its
+// target) with a name a search may deliver.
+bool Describe(std::string_view name, const struct stat& st, DirEntry* entry) {
+  if (!IsDeliverableName(name) || !S_ISREG(st.st_mode)) return false;
   std::memcpy(entry->Name, name.data(), name.size());
   entry->Name[name.size()] = '\0';
   entry->NameLength = name.size();
@@ -195,7 +248,17 @@ bool DescribePath(const char* path, std::string_view name, DirEntry* entry) {
 
 bool DescribeEntry(std::string_view directory, std::string_view name, DirEntry* entry) {
   PathBuffer path;
-  return path.Assign(directory) && path.Append(name) && DescribePath(path.CStr(), name, entry);
+  struct stat st {};
+  return path.Assign(directory) && path.Append(name) && stat(path.CStr(), &st) == 0 &&
+         Describe(name, st, entry);
+}
+
+int StatOf(Lookup* entry, struct stat* st) {
+  return OnEntry(entry, [st](const char* path) { return stat(path, st); });
+}
+
+int LstatOf(Lookup* entry, struct stat* st) {
+  return OnEntry(entry, [st](const char* path) { return lstat(path, st); });
 }
 
 }  // namespace
@@ -207,54 +270,78 @@ void StartUp() {
 
 ErrorCode OpenExisting(std::string_view path, FileAccess access, FileHandle* file,
                        std::uint64_t* length) {
-  PathBuffer resolved;
-  if (const ErrorCode error = Resolve(path, &resolved); error != Ok) return error;
-  return OpenPlain(resolved, access == FileAccess::Read ? O_RDONLY : O_RDWR, file, length);
+  Lookup entry;
+  if (const ErrorCode error = ToDisk(path, &entry); error != Ok) return error;
+  if (!entry.Found()) return entry.DirectoryFound() ? FileNotFound : PathNotFound;
+  return OpenPlain(&entry, access == FileAccess::Read ? O_RDONLY : O_RDWR, file, length);
 }
 
 ErrorCode CreateTruncated(std::string_view path, FileHandle* file) {
-  PathBuffer resolved;
-  if (const ErrorCode error = Resolve(path, &resolved); error != Ok) return error;
+  Lookup entry;
+  if (const ErrorCode error = ToDisk(path, &entry); error != Ok) return error;
   if (!IsWin32Name(NamePart(path))) return InvalidName;
-  return OpenPlain(resolved, O_RDWR | O_CREAT | O_TRUNC, file, nullptr);
+  return OpenPlain(&entry, O_RDWR | O_CREAT | O_TRUNC, file, nullptr);
 }
 
 ErrorCode Read(FileHandle file, void* buffer, std::size_t size, std::size_t* done) {
   *done = 0;
   if (!file.IsOpen()) return FileNotOpen;
+  FileOffset& offset = OffsetOf(Fd(file));
+  const std::uint64_t at = StartOf(offset);
   char* bytes = static_cast<char*>(buffer);
+  ErrorCode error = Ok;
   while (*done < size) {
-    const ssize_t got = read(Fd(file), bytes + *done, size - *done);
+    const ssize_t got = at == UnknownOffset ? read(Fd(file), bytes + *done, size - *done)
+                                            : pread(Fd(file), bytes + *done, size - *done,
+                                                    static_cast<off_t>(at + *done));
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return ReadFault;
-    if (got == 0) break;
+    if (got < 0) error = ReadFault;
+    if (got <= 0) break;
     *done += static_cast<std::size_t>(got);
   }
-  return Ok;
+  MoveOn(&offset, at, *done, error != Ok);
+  return error;
 }
 
 ErrorCode Write(FileHandle file, const void* buffer, std::size_t size) {
   if (!file.IsOpen()) return FileNotOpen;
-  return WriteAll(Fd(file), buffer, size);
+  FileOffset& offset = OffsetOf(Fd(file));
+  const std::uint64_t at = StartOf(offset);
+  std::size_t done = 0;
+  const ErrorCode error = WriteAll(Fd(file), buffer, size, at, &done);
+  MoveOn(&offset, at, done, error != Ok);
+  return error;
 }
 
 ErrorCode WriteAt(FileHandle file, std::uint64_t position, const void* buffer, std::size_t size) {
   if (!file.IsOpen()) return FileNotOpen;
-  if (lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) < 0) return GeneralFailure;
-  return WriteAll(Fd(file), buffer, size);
+  if (position > MaxOffset) return GeneralFailure;
+  FileOffset& offset = OffsetOf(Fd(file));
+  offset.Position = position;
+  std::size_t done = 0;
+  const ErrorCode error = WriteAll(Fd(file), buffer, size, position, &done);
+  MoveOn(&offset, position, done, error != Ok);
+  return error;
 }
 
 ErrorCode Seek(FileHandle file, std::uint64_t position) {
   if (!file.IsOpen()) return FileNotOpen;
-  if (lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) < 0) return GeneralFailure;
+  if (position > MaxOffset) return GeneralFailure;
+  FileOffset& offset = OffsetOf(Fd(file));
+  offset.Position = position;
+  offset.End = UnknownOffset;
   return Ok;
 }
 
 ErrorCode SeekToEnd(FileHandle file, std::uint64_t* length) {
   if (!file.IsOpen()) return FileNotOpen;
-  const off_t end = lseek(Fd(file), 0, SEEK_END);
-  if (end < 0) return GeneralFailure;
-  *length = static_cast<std::uint64_t>(end);
+  FileOffset& offset = OffsetOf(Fd(file));
+  if (offset.End == UnknownOffset) {
+    const off_t end = lseek(Fd(file), 0, SEEK_END);
+    if (end < 0) return GeneralFailure;
+    offset.Kernel = offset.End = static_cast<std::uint64_t>(end);
+  }
+  *length = offset.Position = offset.End;
   return Ok;
 }
 
@@ -268,80 +355,96 @@ ErrorCode Close(FileHandle* file) {
   if (!file->IsOpen()) return FileNotOpen;
   const int fd = Fd(*file);
   file->Value = -1;
+  OffsetOf(fd) = FileOffset{};
   return close(fd) == 0 ? Ok : FromErrno(errno);
 }
 
 ErrorCode CheckDirectory(std::string_view path) {
-  PathBuffer resolved;
-  if (Resolve(path, &resolved) != Ok) return PathNotFound;
-  return IsDirectory(resolved.Empty() ? "." : resolved.CStr()) ? Ok : PathNotFound;
+  Lookup entry;
+  if (ToDisk(path, &entry) != Ok || !entry.Found()) return PathNotFound;
+  return IsDirectory(OrCurrent(entry.Path())) ? Ok : PathNotFound;
 }
 
 bool SameEntry(std::string_view a, std::string_view b) {
-  PathBuffer first;
-  PathBuffer second;
+  Lookup first;
+  Lookup second;
   struct stat one {};
   struct stat two {};
-  return Resolve(a.empty() ? "." : a, &first) == Ok &&
-         Resolve(b.empty() ? "." : b, &second) == Ok && stat(first.CStr(), &one) == 0 &&
-         stat(second.CStr(), &two) == 0 && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+  return ToDisk(a.empty() ? "." : a, &first) == Ok && ToDisk(b.empty() ? "." : b, &second) == Ok &&
+         first.Found() && second.Found() && StatOf(&first, &one) == 0 &&
+         StatOf(&second, &two) == 0 && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }
 
 ErrorCode RemoveFile(std::string_view path) {
-  PathBuffer resolved;
-  if (const ErrorCode error = Resolve(path, &resolved); error != Ok) return error;
+  Lookup entry;
+  if (const ErrorCode error = ToDisk(path, &entry); error != Ok) return error;
+  if (!entry.Found()) return entry.DirectoryFound() ? FileNotFound : PathNotFound;
   struct stat st {};
-  if (lstat(resolved.CStr(), &st) != 0) return FromErrno(errno, &resolved);
-  // Only files go, as with Win32's delete: never a directory, never a device
-  // node (a report named /dev/null), never a read-only file.
-  if (IsDirectory(resolved.CStr()) || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) ||
-      IsReadOnlyFile(st)) {
+  if (LstatOf(&entry, &st) != 0) return FromErrno(errno, &entry);
+  // Only files go, as with Win32's delete: never a directory (nor a link to
+  // one), never a device node (a report named /dev/null), never a read-only
+  // file.
+  if (!(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) || IsReadOnlyFile(st) ||
+      (S_ISLNK(st.st_mode) && IsDirectory(entry.Path().CStr()))) {
     return AccessDenied;
   }
-  return posix::RemoveEntry(resolved) == 0 ? Ok : FromErrno(errno, &resolved);
+  return posix::RemoveEntry(&entry) == 0 ? Ok : FromErrno(errno, &entry);
 }
 
 ErrorCode MoveFileTo(std::string_view from, std::string_view to) {
-  PathBuffer source;
-  PathBuffer target;
-  if (Resolve(from, &source) != Ok || Resolve(to, &target) != Ok) return NameTooLong;
+  Lookup source;
+  Lookup target;
+  if (const ErrorCode error = ToDisk(from, &source); error != Ok) return error;
+  // An entry of the target's name in another case is looked for in the index
+  // as it stands; RENAME_NOREPLACE refuses one of the exact name.
+  if (const ErrorCode error = ToDisk(to, &target, posix::OnMiss::TrustIndex); error != Ok) {
+    return error;
+  }
   if (!IsWin32Name(NamePart(to))) return InvalidName;
-  struct stat st {};
-  if (lstat(source.CStr(), &st) != 0) return FromErrno(errno, &source);
-  if (!S_ISREG(st.st_mode)) return AccessDenied;
-  // The resolved target names an existing entry in any letter case.
-  if (lstat(target.CStr(), &st) == 0) return AlreadyExists;
-  if (posix::RenameEntry(source, target) == 0) return Ok;
-  if (errno == EXDEV) return CopyThenRemove(source, target);
+  // Twice at most: once more when the source was gone, and another entry of
+  // its name in another case stands there now.
+  for (int attempt = 0;; ++attempt) {
+    if (!source.Found()) return source.DirectoryFound() ? FileNotFound : PathNotFound;
+    struct stat st {};
+    if (source.Kind() != posix::EntryKind::Plain) {
+      if (LstatOf(&source, &st) != 0) return FromErrno(errno, &source);
+      if (!S_ISREG(st.st_mode)) return AccessDenied;
+    }
+    if (target.Found() && LstatOf(&target, &st) == 0) return AlreadyExists;
+    if (posix::RenameEntry(&source, &target) == 0) return Ok;
+    if (errno == EXDEV) return CopyThenRemove(&source, &target);
+    if (errno != ENOENT || attempt > 0 || !posix::ResolveAgain(&source)) break;
+  }
   return FromErrno(errno, errno == ENOENT ? &source : &target);
 }
 
 ErrorCode FindFirst(std::string_view mask, SearchHandle* search, DirEntry* entry) {
   FindClose(search);
-  PathBuffer native;
   if (mask.size() > MaxPath) return NameTooLong;
+  PathBuffer native;
   native.Assign(mask);
   native.ReplaceAll('\\', '/');
   const std::size_t name_at = NameStart(native.View(), "/");
   const std::string_view pattern = native.View().substr(name_at);
   if (pattern.empty()) return FileNotFound;
 
-  PathBuffer directory;
-  posix::ResolvePath(native.View().substr(0, name_at), &directory);
-  if (!IsDirectory(directory.Empty() ? "." : directory.CStr())) return PathNotFound;
+  Lookup found;
   if (!HasWildcards(pattern)) {
-    // One name: a direct probe, no directory scan.
-    PathBuffer resolved;
-    if (!IsWin32Name(pattern)) return FileNotFound;
-    if (posix::ResolvePath(native.View(), &resolved) != 0) return FromErrno(errno);
-    return DescribePath(resolved.CStr(), resolved.View().substr(name_at), entry) ? Ok
-                                                                                 : FileNotFound;
+    // One name: the index answers, and one stat gives its size.
+    if (posix::Resolve(native.View(), &found) != 0) return FromErrno(errno);
+    if (!found.DirectoryFound()) return PathNotFound;
+    struct stat st {};
+    if (!IsWin32Name(pattern) || !found.Found() || StatOf(&found, &st) != 0) return FileNotFound;
+    return Describe(found.Name(), st, entry) ? Ok : FileNotFound;
   }
 
-  DIR* stream = opendir(directory.Empty() ? "." : directory.CStr());
-  if (stream == nullptr) return FromErrno(errno, &directory);
+  if (posix::Resolve(native.View().substr(0, name_at), &found) != 0) return FromErrno(errno);
+  if (!found.DirectoryFound()) return PathNotFound;
+  const PathBuffer& directory = found.Path();
+  DIR* stream = opendir(OrCurrent(directory));
+  if (stream == nullptr) return FromErrno(errno, &found);
   auto* snapshot = new SearchSnapshot(directory.View(), &DescribeEntry);
-  while (const dirent* found = readdir(stream)) snapshot->Offer(pattern, found->d_name);
+  while (const dirent* listed = readdir(stream)) snapshot->Offer(pattern, listed->d_name);
   closedir(stream);
   return SearchSnapshot::Start(snapshot, search, entry);
 }
