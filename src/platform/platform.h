@@ -88,7 +88,6 @@ ErrorCode Write(FileHandle file, const void* buffer, std::size_t size);
 // Writes all size bytes at position, then leaves the file positioned after
 // them.
 ErrorCode WriteAt(FileHandle file, std::uint64_t position, const void* buffer, std::size_t size);
-ErrorCode Seek(FileHandle file, std::uint64_t position);
 ErrorCode SeekToEnd(FileHandle file, std::uint64_t* length);
 // Cuts the file to length bytes and positions it there.
 ErrorCode Truncate(FileHandle file, std::uint64_t length);

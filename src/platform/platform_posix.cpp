@@ -324,15 +324,6 @@ ErrorCode WriteAt(FileHandle file, std::uint64_t position, const void* buffer, s
   return error;
 }
 
-ErrorCode Seek(FileHandle file, std::uint64_t position) {
-  if (!file.IsOpen()) return FileNotOpen;
-  if (position > MaxOffset) return GeneralFailure;
-  FileOffset& offset = OffsetOf(Fd(file));
-  offset.Position = position;
-  offset.End = UnknownOffset;
-  return Ok;
-}
-
 ErrorCode SeekToEnd(FileHandle file, std::uint64_t* length) {
   if (!file.IsOpen()) return FileNotOpen;
   FileOffset& offset = OffsetOf(Fd(file));
@@ -348,7 +339,10 @@ ErrorCode SeekToEnd(FileHandle file, std::uint64_t* length) {
 ErrorCode Truncate(FileHandle file, std::uint64_t length) {
   if (!file.IsOpen()) return FileNotOpen;
   if (ftruncate(Fd(file), static_cast<off_t>(length)) != 0) return FromErrno(errno);
-  return Seek(file, length);
+  FileOffset& offset = OffsetOf(Fd(file));
+  offset.Position = length;
+  offset.End = UnknownOffset;
+  return Ok;
 }
 
 ErrorCode Close(FileHandle* file) {

@@ -204,6 +204,14 @@ ErrorCode CopyThenRemove(const CPath& source, const CPath& target, std::string_v
   return Ok;
 }
 
+// Moves the file pointer to position.
+ErrorCode SetPointer(FileHandle file, std::uint64_t position) {
+  if (!file.IsOpen()) return FileNotOpen;
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(position);
+  return SetFilePointerEx(Native(file), to, nullptr, FILE_BEGIN) ? Ok : LastError();
+}
+
 }  // namespace
 
 void StartUp() {
@@ -241,15 +249,8 @@ ErrorCode Write(FileHandle file, const void* buffer, std::size_t size) {
   return WriteAll(Native(file), buffer, size);
 }
 
-ErrorCode Seek(FileHandle file, std::uint64_t position) {
-  if (!file.IsOpen()) return FileNotOpen;
-  LARGE_INTEGER to;
-  to.QuadPart = static_cast<LONGLONG>(position);
-  return SetFilePointerEx(Native(file), to, nullptr, FILE_BEGIN) ? Ok : LastError();
-}
-
 ErrorCode WriteAt(FileHandle file, std::uint64_t position, const void* buffer, std::size_t size) {
-  const ErrorCode error = Seek(file, position);
+  const ErrorCode error = SetPointer(file, position);
   return error != Ok ? error : WriteAll(Native(file), buffer, size);
 }
 
@@ -264,7 +265,7 @@ ErrorCode SeekToEnd(FileHandle file, std::uint64_t* length) {
 }
 
 ErrorCode Truncate(FileHandle file, std::uint64_t length) {
-  const ErrorCode error = Seek(file, length);
+  const ErrorCode error = SetPointer(file, length);
   if (error != Ok) return error;
   return SetEndOfFile(Native(file)) ? Ok : LastError();
 }
