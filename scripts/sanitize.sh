@@ -37,7 +37,11 @@ mkdir -p "$reports"
 export ASAN_OPTIONS="exitcode=86:detect_leaks=1:log_path=$PWD/$reports/asan"
 export UBSAN_OPTIONS="exitcode=86:print_stacktrace=1:log_path=$PWD/$reports/ubsan"
 status=0
-ctest --test-dir build-asan --output-on-failure --timeout 300 -j2 || status=$?
+# The one test that runs the program with 4 file descriptors is left to the
+# plain builds: the sanitizers' own run-time needs descriptors of its own at
+# exit, and without them it spins instead of exiting.
+ctest --test-dir build-asan --output-on-failure --timeout 300 -j2 \
+  -E 'NoLoss.FailingDirectorySearchStops' || status=$?
 
 if [ -n "$(ls -A "$reports")" ]; then
   echo "sanitizer reports:" >&2
