@@ -94,6 +94,9 @@ TEST(NoLoss, FailingDirectorySearchStops) {
     }
     const RunResult run =
         box.Run({"0", "in", "bad"}, {.max_files = stop == 4 ? 4 : 0, .as_nobody = stop == 5});
+    if (stop == 5 && run.exit_code == 127 && run.out.empty()) {
+      GTEST_SKIP() << "the program's directory is closed to other users here";
+    }
     EXPECT_EQ(RuntimeStopNumber(run.err), stop) << run.err;
     EXPECT_EQ(run.exit_code, stop);
     EXPECT_EQ(box.Snapshot(), node);
