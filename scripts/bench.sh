@@ -64,15 +64,8 @@ missing=()
 command -v strace >/dev/null || missing+=(strace)
 command -v cmake >/dev/null || missing+=(cmake)
 command -v g++ >/dev/null || missing+=(g++)
-if ((${#missing[@]})); then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "missing packages: ${missing[*]} (install them, or run as root)" >&2
-    exit 1
-  fi
-  say "installing ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. "$(dirname "$(readlink -f "$0")")/install_missing.sh"
+install_missing ${missing[@]+"${missing[@]}"}
 
 build="$root/build-bench"
 if [ -z "$corvane" ]; then

@@ -36,14 +36,8 @@ missing=()
 command -v cmake >/dev/null || missing+=(cmake)
 command -v clang++ >/dev/null || missing+=(clang)
 fuzzer_runtime || missing+=(libclang-rt-14-dev)
-if ((${#missing[@]})); then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "missing packages: ${missing[*]} (install them, or run as root)" >&2
-    exit 1
-  fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. "$(dirname "$(readlink -f "$0")")/install_missing.sh"
+install_missing ${missing[@]+"${missing[@]}"}
 
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF \
   -DCORVANE_WERROR=ON >/dev/null

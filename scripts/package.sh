@@ -21,14 +21,8 @@ command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
 command -v file >/dev/null || missing+=(file)
 command -v groff >/dev/null || missing+=(groff-base)
 command -v zip >/dev/null || missing+=(zip)
-if ((${#missing[@]})); then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "missing packages: ${missing[*]} (install them, or run as root)" >&2
-    exit 1
-  fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. "$(dirname "$(readlink -f "$0")")/install_missing.sh"
+install_missing ${missing[@]+"${missing[@]}"}
 
 jobs=$(nproc)
 # Dates inside the packages (changelog, zip entries) are those of the last

@@ -16,14 +16,8 @@ missing=()
 command -v cmake >/dev/null || missing+=(cmake)
 command -v clang++ >/dev/null || missing+=(clang)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
-if ((${#missing[@]})); then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "missing packages: ${missing[*]} (install them, or run as root)" >&2
-    exit 1
-  fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. "$(dirname "$(readlink -f "$0")")/install_missing.sh"
+install_missing ${missing[@]+"${missing[@]}"}
 
 sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all"
 cmake -S . -B build-asan -DCMAKE_CXX_COMPILER=clang++ -DCORVANE_WERROR=ON \

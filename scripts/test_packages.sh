@@ -25,14 +25,8 @@ command -v man >/dev/null || missing+=(man-db)
 command -v groff >/dev/null || missing+=(groff-base)
 command -v "$objdump" >/dev/null || missing+=(binutils-mingw-w64-x86-64)
 [ -x "$wine64" ] || missing+=(wine64)
-if ((${#missing[@]})); then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "missing packages: ${missing[*]} (install them, or run as root)" >&2
-    exit 1
-  fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null || exit 1
-fi
+. "$(dirname "$(readlink -f "$0")")/install_missing.sh"
+install_missing ${missing[@]+"${missing[@]}"}
 
 version=$(sed -n 's/^project(Corvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb=dist/corvane_${version}-1_amd64.deb
