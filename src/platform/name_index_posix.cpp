@@ -186,18 +186,18 @@ bool Later(const timespec& a, const timespec& b) {
 
 // After this many rescans that followed the program's own changes and found
 // nothing new, the directory's clock is taken not to be this machine's.
-constexpr int ClockDisagreements = 3;
+constexpr int MaxClockDisagreements = 3;
 
 // The index of one directory, shared by every spelling of it.
 struct DirIndex {
-  dev_t device = 0;
-  ino_t inode = 0;
-  bool built = false;           // names hold a listing, kept current since
-  timespec seen{};              // the modification time the names answer for
-  bool own_change = false;      // the program changed the directory since
-  timespec own_change_time{};   // the clock just after its last change there
-  int clock_disagreements = 0;  // see ClockDisagreements
-  NameTable names;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  bool Built = false;          // names hold a listing, kept current since
+  timespec Seen{};             // the modification time the names answer for
+  bool OwnChange = false;      // the program changed the directory since
+  timespec OwnChangeTime{};    // the clock just after its last change there
+  int ClockDisagreements = 0;  // see MaxClockDisagreements
+  NameTable Names;
 };
 
 }  // namespace
@@ -205,17 +205,17 @@ struct DirIndex {
 // One spelling of a directory part, as the program writes it, and where it
 // leads on disk.
 struct DirSpelling {
-  std::string given;          // "" or ending in "/"
-  std::string on_disk;        // the same, each component as it stands on disk
-  DirIndex* index = nullptr;  // null once the directory has gone from there
+  std::string Given;          // "" or ending in "/"
+  std::string OnDisk;         // the same, each component as it stands on disk
+  DirIndex* Index = nullptr;  // null once the directory has gone from there
 };
 
 namespace {
 
 struct Registry {
-  std::vector<std::unique_ptr<DirIndex>> indexes;
-  std::vector<std::unique_ptr<DirSpelling>> spellings;
-  std::size_t scans = 0;
+  std::vector<std::unique_ptr<DirIndex>> Indexes;
+  std::vector<std::unique_ptr<DirSpelling>> Spellings;
+  std::size_t Scans = 0;
 };
 
 // Kept until the process ends; nothing to tear down at exit.
@@ -227,19 +227,19 @@ Registry& State() {
 const char* DirPath(const std::string& on_disk) { return on_disk.empty() ? "." : on_disk.c_str(); }
 
 DirIndex* IndexOf(const struct stat& st) {
-  for (const auto& index : State().indexes) {
-    if (index->device == st.st_dev && index->inode == st.st_ino) return index.get();
+  for (const auto& index : State().Indexes) {
+    if (index->Device == st.st_dev && index->Inode == st.st_ino) return index.get();
   }
-  auto& index = State().indexes.emplace_back(std::make_unique<DirIndex>());
-  index->device = st.st_dev;
-  index->inode = st.st_ino;
+  auto& index = State().Indexes.emplace_back(std::make_unique<DirIndex>());
+  index->Device = st.st_dev;
+  index->Inode = st.st_ino;
   return index.get();
 }
 
 // Reads the directory into its index (another index when another directory
 // now stands at its path). 0, or -1 with errno set.
 int Scan(DirSpelling* dir) {
-  const int fd = open(DirPath(dir->on_disk), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = open(DirPath(dir->OnDisk), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st {};
   DIR* stream = fstat(fd, &st) == 0 ? fdopendir(fd) : nullptr;
@@ -249,14 +249,14 @@ int Scan(DirSpelling* dir) {
     errno = error;
     return -1;
   }
-  dir->index = IndexOf(st);
-  DirIndex& index = *dir->index;
-  index.names.Clear();
-  index.built = false;
+  dir->Index = IndexOf(st);
+  DirIndex& index = *dir->Index;
+  index.Names.Clear();
+  index.Built = false;
   errno = 0;
   while (const dirent* entry = readdir(stream)) {
     const std::string_view name(entry->d_name);
-    if (name != "." && name != "..") index.names.Add(name, KindOf(entry->d_type));
+    if (name != "." && name != "..") index.Names.Add(name, KindOf(entry->d_type));
   }
   const int error = errno;
   closedir(stream);
@@ -264,10 +264,10 @@ int Scan(DirSpelling* dir) {
     errno = error;
     return -1;
   }
-  index.built = true;
-  index.seen = st.st_mtim;
-  index.own_change = false;
-  ++State().scans;
+  index.Built = true;
+  index.Seen = st.st_mtim;
+  index.OwnChange = false;
+  ++State().Scans;
   return 0;
 }
 
@@ -275,12 +275,12 @@ int Scan(DirSpelling* dir) {
 // the modification time it answers for, or a later one that the program's
 // own changes account for (then taken as seen).
 bool StillCurrent(DirIndex* index, const struct stat& st) {
-  const bool after_own_change = index->own_change;
-  index->own_change = false;
-  if (!Later(st.st_mtim, index->seen) && !Later(index->seen, st.st_mtim)) return true;
-  if (after_own_change && (index->clock_disagreements >= ClockDisagreements ||
-                           !Later(st.st_mtim, index->own_change_time))) {
-    index->seen = st.st_mtim;
+  const bool after_own_change = index->OwnChange;
+  index->OwnChange = false;
+  if (!Later(st.st_mtim, index->Seen) && !Later(index->Seen, st.st_mtim)) return true;
+  if (after_own_change && (index->ClockDisagreements >= MaxClockDisagreements ||
+                           !Later(st.st_mtim, index->OwnChangeTime))) {
+    index->Seen = st.st_mtim;
     return true;
   }
   return false;
@@ -289,34 +289,34 @@ bool StillCurrent(DirIndex* index, const struct stat& st) {
 // Makes dir's index answer for the directory as it stands: one stat, and a
 // rescan when another program changed it. 0, or -1 with errno set.
 int Check(DirSpelling* dir) {
-  DirIndex* index = dir->index;
-  if (!index->built) return Scan(dir);
+  DirIndex* index = dir->Index;
+  if (!index->Built) return Scan(dir);
   struct stat st {};
-  if (stat(DirPath(dir->on_disk), &st) != 0) return -1;
+  if (stat(DirPath(dir->OnDisk), &st) != 0) return -1;
   if (!S_ISDIR(st.st_mode)) {
     errno = ENOTDIR;
     return -1;
   }
-  if (st.st_dev != index->device || st.st_ino != index->inode) return Scan(dir);
-  const bool after_own_change = index->own_change;
+  if (st.st_dev != index->Device || st.st_ino != index->Inode) return Scan(dir);
+  const bool after_own_change = index->OwnChange;
   if (StillCurrent(index, st)) return 0;
-  const std::size_t count = index->names.Count();
-  const std::uint64_t signature = index->names.Signature();
+  const std::size_t count = index->Names.Count();
+  const std::uint64_t signature = index->Names.Signature();
   if (Scan(dir) != 0) return -1;
-  if (after_own_change && dir->index == index && index->names.Count() == count &&
-      index->names.Signature() == signature) {
-    ++index->clock_disagreements;  // stamped later than this machine's clock, yet unchanged
+  if (after_own_change && dir->Index == index && index->Names.Count() == count &&
+      index->Names.Signature() == signature) {
+    ++index->ClockDisagreements;  // stamped later than this machine's clock, yet unchanged
   }
   return 0;
 }
 
 void NoteOwnChange(DirIndex* index) {
-  index->own_change = true;
-  clock_gettime(CLOCK_REALTIME, &index->own_change_time);
+  index->OwnChange = true;
+  clock_gettime(CLOCK_REALTIME, &index->OwnChangeTime);
 }
 
 void ForgetAll() {
-  for (const auto& index : State().indexes) index->built = false;
+  for (const auto& index : State().Indexes) index->Built = false;
 }
 
 enum class Answer { Held, Missing, Unlisted, DirectoryGone };
@@ -331,17 +331,17 @@ struct Match {
 // and on_miss says so, checks the directory and looks again. 0, or -1 with
 // errno set when the directory cannot be read.
 int FindIn(DirSpelling* dir, std::string_view name, OnMiss on_miss, Match* match) {
-  bool checked = !dir->index->built;
+  bool checked = !dir->Index->Built;
   int result = checked ? Scan(dir) : 0;
   std::uint32_t record = NameTable::None;
-  if (result == 0) record = dir->index->names.Find(name);
+  if (result == 0) record = dir->Index->Names.Find(name);
   if (result == 0 && record == NameTable::None && on_miss == OnMiss::CheckDirectory && !checked) {
     result = Check(dir);
-    if (result == 0) record = dir->index->names.Find(name);
+    if (result == 0) record = dir->Index->Names.Find(name);
   }
   if (result != 0) {
     if (errno == ENOENT || errno == ENOTDIR) {
-      dir->index = nullptr;
+      dir->Index = nullptr;
       match->Result = Answer::DirectoryGone;
       return 0;
     }
@@ -352,7 +352,7 @@ int FindIn(DirSpelling* dir, std::string_view name, OnMiss on_miss, Match* match
   if (record == NameTable::None) {
     match->Result = Answer::Missing;
   } else {
-    *match = {Answer::Held, dir->index->names.NameAt(record), dir->index->names.KindAt(record)};
+    *match = {Answer::Held, dir->Index->Names.NameAt(record), dir->Index->Names.KindAt(record)};
   }
   return 0;
 }
@@ -363,10 +363,10 @@ int FindIn(DirSpelling* dir, std::string_view name, OnMiss on_miss, Match* match
 int SpellingOf(std::string_view given, DirSpelling** dir) {
   *dir = nullptr;
   DirSpelling* known = nullptr;
-  for (const auto& spelling : State().spellings) {
-    if (spelling->given == given) known = spelling.get();
+  for (const auto& spelling : State().Spellings) {
+    if (spelling->Given == given) known = spelling.get();
   }
-  if (known != nullptr && known->index != nullptr) {
+  if (known != nullptr && known->Index != nullptr) {
     *dir = known;
     return 0;
   }
@@ -388,25 +388,25 @@ int SpellingOf(std::string_view given, DirSpelling** dir) {
         return parent == nullptr ? 0 : -1;
       }
       if (match.Result != Answer::Held) return 0;
-      on_disk = parent->on_disk;
+      on_disk = parent->OnDisk;
       on_disk.append(match.Name).append("/");
       if (stat(on_disk.c_str(), &st) == 0) break;
-      if (errno != ENOENT || attempt > 0 || parent->index == nullptr) return 0;
-      parent->index->names.Remove(
-          std::string_view(on_disk).substr(parent->on_disk.size(), match.Name.size()));
+      if (errno != ENOENT || attempt > 0 || parent->Index == nullptr) return 0;
+      parent->Index->Names.Remove(
+          std::string_view(on_disk).substr(parent->OnDisk.size(), match.Name.size()));
     }
   }
   if (!S_ISDIR(st.st_mode)) return 0;
   // Another directory may stand where one was indexed before (its inode
   // freed and used again): an index that no longer answers is read again.
   DirIndex* index = IndexOf(st);
-  if (index->built && !StillCurrent(index, st)) index->built = false;
+  if (index->Built && !StillCurrent(index, st)) index->Built = false;
   if (known == nullptr) {
-    known = State().spellings.emplace_back(std::make_unique<DirSpelling>()).get();
-    known->given = given;
+    known = State().Spellings.emplace_back(std::make_unique<DirSpelling>()).get();
+    known->Given = given;
   }
-  known->on_disk = std::move(on_disk);
-  known->index = index;
+  known->OnDisk = std::move(on_disk);
+  known->Index = index;
   *dir = known;
   return 0;
 }
@@ -445,7 +445,7 @@ class Resolver {
       lookup->directory_ = dir;
       lookup->found_ = match.Result != Answer::Missing;
       lookup->kind_ = match.Kind;
-      lookup->path_.Assign(dir->on_disk);
+      lookup->path_.Assign(dir->OnDisk);
       lookup->name_at_ = lookup->path_.Size();
       lookup->path_.Append(match.Result == Answer::Held ? match.Name : name);
       return 0;
@@ -462,12 +462,12 @@ class Resolver {
       return false;
     }
     if (const std::string_view name = lookup->Name(); name.empty() || name == "." || name == "..") {
-      dir->index = nullptr;  // the directory itself has gone
+      dir->Index = nullptr;  // the directory itself has gone
     } else if (DirIndex* index = BuiltIndex(lookup)) {
-      index->names.Remove(name);
+      index->Names.Remove(name);
     }
     PathBuffer path;
-    path.Assign(dir->given);
+    path.Assign(dir->Given);
     path.Append({lookup->asked_, lookup->asked_length_});
     const bool again = Resolve(path.View(), lookup, OnMiss::CheckDirectory) == 0 && lookup->found_;
     errno = ENOENT;
@@ -504,7 +504,7 @@ class Resolver {
     const int error = errno;
     DirIndex* index = BuiltIndex(lookup);
     if (index != nullptr && (result == 0 || error == ENOENT)) {
-      index->names.Remove(lookup->Name());
+      index->Names.Remove(lookup->Name());
       if (result == 0) NoteOwnChange(index);
     }
     if (result == 0 || error == ENOENT) lookup->found_ = false;
@@ -522,7 +522,7 @@ class Resolver {
     }
     if (result != 0) return result;
     if (DirIndex* index = BuiltIndex(from)) {
-      index->names.Remove(from->Name());
+      index->Names.Remove(from->Name());
       NoteOwnChange(index);
     }
     from->found_ = false;
@@ -532,15 +532,15 @@ class Resolver {
 
  private:
   static DirIndex* BuiltIndex(const Lookup* lookup) {
-    DirIndex* index = lookup->directory_ != nullptr ? lookup->directory_->index : nullptr;
-    return index != nullptr && index->built ? index : nullptr;
+    DirIndex* index = lookup->directory_ != nullptr ? lookup->directory_->Index : nullptr;
+    return index != nullptr && index->Built ? index : nullptr;
   }
   // The entry lookup names now exists, made by the program.
   static void Learn(Lookup* lookup, EntryKind kind) {
     lookup->found_ = true;
     lookup->kind_ = kind;
     if (DirIndex* index = BuiltIndex(lookup)) {
-      index->names.Add(lookup->Name(), kind);
+      index->Names.Add(lookup->Name(), kind);
       NoteOwnChange(index);
     }
   }
@@ -566,6 +566,6 @@ int RemoveEntry(Lookup* lookup) { return Resolver::Remove(lookup); }
 
 int RenameEntry(Lookup* from, Lookup* to) { return Resolver::Rename(from, to); }
 
-std::size_t ScanCount() { return State().scans; }
+std::size_t ScanCount() { return State().Scans; }
 
 }  // namespace corvane::os::posix
