@@ -123,9 +123,9 @@ int RuntimeStopNumber(const std::string& err) {
   return end == lead.size() ? -1 : std::stoi(err.substr(lead.size(), end - lead.size()));
 }
 
-Tree Files(std::string_view spec, const Tree& texts) {
+Tree Files(std::string_view listing, const Tree& texts) {
   Tree tree;
-  for (const std::string& item : Split(spec, ' ')) {
+  for (const std::string& item : Split(listing, ' ')) {
     if (item.empty()) continue;
     const std::size_t cut = item.find('=');
     const std::string content = cut == std::string::npos ? "" : item.substr(cut + 1);

@@ -75,7 +75,7 @@ bool WaitFor(const std::function<bool()>& done, double seconds);
 using Tree = std::map<std::string, std::string>;
 // A tree written as "path=content path/ ...": items apart at blanks, a
 // content "@name" taken from `texts`.
-Tree Files(std::string_view spec, const Tree& texts = {});
+Tree Files(std::string_view listing, const Tree& texts = {});
 
 // One run from a known tree: the arguments ("|" between them), the tree
 // before (as Files() reads it), standard output, the exit code, and the tree
