@@ -57,11 +57,9 @@ os::ErrorCode OpenReport(const ReportJob& job, const AreaTable& table, TextWrite
 
 os::ErrorCode WriteTemplate(std::string_view name, std::string_view missing, TextWriter* report) {
   TextReader source;
-  if (source.Open(name) != os::Ok) {
-    // In order with the report's lines when both go to the console.
-    CORVANE_RETURN_IF_ERROR(report->Flush());
-    return WriteLine(missing);
-  }
+  // A report on the console is written line by line, so this message
+  // stands where the template's lines would.
+  if (source.Open(name) != os::Ok) return WriteLine(missing);
   Text line;
   while (source.ReadLine(&line)) {
     CORVANE_RETURN_IF_ERROR(report->WriteLine(ExpandTemplateLine(line, os::Today())));
