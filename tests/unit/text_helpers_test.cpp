@@ -1,5 +1,7 @@
 #include "base/text_helpers.h"
 
+#include "program/program.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -82,6 +84,15 @@ TEST(TextHelpers, NumbersAndColumns) {
   EXPECT_EQ(PadLeft("1,000,000,000", 11).View(), "1,000,000,000");
   EXPECT_EQ(LowerText(Text("AbZ@[\xC4")).View(), "abz@[\xC4");
   EXPECT_EQ(UpperText(Text("aZz`{\xE4")).View(), "AZZ`{\xE4");
+}
+
+// The run-time stop line and the usage name, both shown to the sysop.
+TEST(TextHelpers, StopLineAndProgramName) {
+  EXPECT_EQ(RunTimeStopLine(5).View(), "Runtime error 5: access denied");
+  EXPECT_EQ(RunTimeStopLine(100).View(), "Runtime error 100: read error");
+  EXPECT_EQ(RunTimeStopLine(999).View(), "Runtime error 999");
+  EXPECT_EQ(ProgramFileName("C:\\FIDO\\BIN\\corvane.exe").View(), "corvane.exe");
+  EXPECT_EQ(ProgramFileName("D:corvane/x.exe").View(), "corvane/x.exe");
 }
 
 }  // namespace
