@@ -75,7 +75,7 @@ TEST_F(NameIndexTest, ExactNameWinsElseTheSmallestInByteOrder) {
       {{"c.txt"}, "d.txt", ""},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
-    const std::string dir = "t" + std::to_string(i) + "/";
+    const std::string dir = std::string("t").append(std::to_string(i)).append("/");
     for (const std::string& name : cases[i].on_disk) Put(dir + name);
     EXPECT_EQ(Probe(dir + cases[i].asked), cases[i].found) << i;
   }
@@ -106,7 +106,7 @@ TEST_F(NameIndexTest, ChangesByAnotherProgramAreSeenByTheNextLookup) {
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
-    const std::string dir = "t" + std::to_string(i) + "/";
+    const std::string dir = std::string("t").append(std::to_string(i)).append("/");
     Put(dir + "seed");  // the directory, also when nothing else is in it
     for (const std::string& name : c.before) Put(dir + name);
     (void)Probe(dir + c.asked);
