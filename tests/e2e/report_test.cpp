@@ -281,6 +281,12 @@ TEST(Report, AreaFilesLeftByAStoppedRunAreReported) {
     }
     EXPECT_TRUE(report.starts_with("\r\n") && report.ends_with(total)) << report;
     EXPECT_EQ(report.size(), length) << report;
+    // Left-overs first, in name order (00000000, 0BADF00D, 5C7CFCB7), then
+    // the areas new in this run, in database order.
+    const std::size_t order[] = {1, 3, 0, 2};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+      EXPECT_LT(report.find(sections[order[i - 1]]), report.find(sections[order[i]])) << i;
+    }
     EXPECT_EQ(box.Snapshot(true),
               (Tree{{"report.txt", report}, {"ticbase.dat", SizesCleared(db, {0, 1, 2, 3})}}));
   }
