@@ -50,7 +50,8 @@ os::ErrorCode RunMode(std::uint8_t mode, std::string_view second, std::string_vi
   }
 }
 
-// Banner, usage or lock, then the mode; returns the exit code.
+// Banner, usage or lock, then the mode. Returns the error that stops the
+// run; *exit_code is what the run exits with when there is none.
 os::ErrorCode Run(int count, const char* const* parameters, int* exit_code) {
   Text banner(ProductText);
   banner.Append("  FidoNet ticket base and new-files report");
