@@ -188,6 +188,44 @@ bool Later(const timespec& a, const timespec& b) {
 // nothing new, the directory's clock is taken not to be this machine's.
 constexpr int MaxClockDisagreements = 3;
 
+// The part of a name after its last dot ("" when it has none).
+std::string_view ExtensionOf(std::string_view name) {
+  const std::size_t dot = name.find_last_of('.');
+  return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+}
+
+// Which names an index holds. A directory is mostly asked for one kind of
+// name (the markers in BadTics, say, among thousands of moved files), so an
+// index holds only the names with the extension first asked for, ignoring
+// case; a name with another extension makes it hold every name. Names equal
+// ignoring case have equal extensions, so a held name's case twins are held
+// too. The cost: at most one scan more per directory.
+class Coverage {
+ public:
+  bool Covers(std::string_view name) const { return Holds(ExtensionOf(name)); }
+  void Widen(std::string_view name) { Add(ExtensionOf(name)); }
+  void Widen(const Coverage& other) {
+    if (other.all_) all_ = true;
+    if (other.set_) Add(other.extension_);
+  }
+
+ private:
+  bool Holds(std::string_view extension) const {
+    return all_ || (set_ && EqualIgnoringCase(extension, extension_));
+  }
+  void Add(std::string_view extension) {
+    if (!set_) {
+      extension_.assign(extension);
+      set_ = true;
+    }
+    all_ = all_ || !Holds(extension);
+  }
+
+  bool set_ = false;
+  bool all_ = false;
+  std::string extension_;
+};
+
 // The index of one directory, shared by every spelling of it.
 struct DirIndex {
   dev_t Device = 0;
@@ -197,6 +235,7 @@ struct DirIndex {
   bool OwnChange = false;      // the program changed the directory since
   timespec OwnChangeTime{};    // the clock just after its last change there
   int ClockDisagreements = 0;  // see MaxClockDisagreements
+  Coverage Covered;            // which names a scan keeps
   NameTable Names;
 };
 
@@ -249,14 +288,18 @@ int Scan(DirSpelling* dir) {
     errno = error;
     return -1;
   }
+  const DirIndex* const before = dir->Index;
   dir->Index = IndexOf(st);
   DirIndex& index = *dir->Index;
+  if (before != nullptr) index.Covered.Widen(before->Covered);
   index.Names.Clear();
   index.Built = false;
   errno = 0;
   while (const dirent* entry = readdir(stream)) {
     const std::string_view name(entry->d_name);
-    if (name != "." && name != "..") index.Names.Add(name, KindOf(entry->d_type));
+    if (name != "." && name != ".." && index.Covered.Covers(name)) {
+      index.Names.Add(name, KindOf(entry->d_type));
+    }
   }
   const int error = errno;
   closedir(stream);
@@ -331,7 +374,11 @@ struct Match {
 // and on_miss says so, checks the directory and looks again. 0, or -1 with
 // errno set when the directory cannot be read.
 int FindIn(DirSpelling* dir, std::string_view name, OnMiss on_miss, Match* match) {
-  bool checked = !dir->Index->Built;
+  if (DirIndex* index = dir->Index; !index->Covered.Covers(name)) {
+    index->Covered.Widen(name);
+    index->Built = false;
+  }
+  const bool checked = !dir->Index->Built;
   int result = checked ? Scan(dir) : 0;
   std::uint32_t record = NameTable::None;
   if (result == 0) record = dir->Index->Names.Find(name);
@@ -540,7 +587,7 @@ class Resolver {
     lookup->found_ = true;
     lookup->kind_ = kind;
     if (DirIndex* index = BuiltIndex(lookup)) {
-      index->Names.Add(lookup->Name(), kind);
+      if (index->Covered.Covers(lookup->Name())) index->Names.Add(lookup->Name(), kind);
       NoteOwnChange(index);
     }
   }

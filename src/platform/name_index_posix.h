@@ -9,8 +9,12 @@
 // Cost. A run works in a few directories throughout, so:
 // - the directory part of a path is resolved once per spelling ("in/" to
 //   "In/") and remembered, with no system call on later paths in it;
-// - the names of a directory are read once, by one scan, into its name index;
-//   the last component is then resolved without a system call;
+// - the names of a directory are read by one scan into its name index; the
+//   last component is then resolved without a system call. A directory is
+//   mostly asked for one kind of name, so the index first holds only the
+//   names with the extension of the first name asked for there (the ".bad"
+//   markers among the moved files of BadTics); the first name asked for with
+//   another extension makes one more scan, for every name;
 // - the program's own changes go through CreateEntry, RemoveEntry and
 //   RenameEntry below, which update the index as they happen, so they never
 //   cause a rescan.

@@ -144,7 +144,8 @@ TEST_F(NameIndexTest, OwnChangesAreSeenWithoutARescan) {
   Put("in/seed");
   Put("bad/seed");
   EXPECT_EQ(Probe("in/none"), "");
-  EXPECT_EQ(Probe("bad/none"), "");
+  EXPECT_EQ(Probe("in/none.txt"), "");
+  EXPECT_EQ(Probe("bad/none.txt"), "");
   const std::size_t scans = posix::ScanCount();
   FileHandle file;
   ASSERT_EQ(CreateTruncated(P("in/NEW.TXT"), &file), Ok);
@@ -180,6 +181,21 @@ TEST_F(NameIndexTest, OwnChangesAreSeenWithoutARescan) {
   Put("in/late.txt");
   EXPECT_EQ(Probe("in/LATE.TXT"), "late.txt");
   EXPECT_EQ(posix::ScanCount(), scans + 1);
+}
+
+// Only the names with the first extension asked are held, case twins among
+// them, until a name with another extension is asked: then one more scan.
+TEST_F(NameIndexTest, AnIndexHoldsOneExtensionUntilAnotherIsAsked) {
+  for (const char* name : {"bad/a.bad", "bad/B.Bad", "bad/b.BAD", "bad/c.zip", "bad/d"}) Put(name);
+  const std::size_t scans = posix::ScanCount();
+  EXPECT_EQ(Probe("bad/A.BAD"), "a.bad");
+  EXPECT_EQ(Probe("bad/b.bad"), "B.Bad");
+  EXPECT_EQ(Probe("bad/c.bad"), "");
+  EXPECT_EQ(posix::ScanCount(), scans + 1);
+  EXPECT_EQ(Probe("bad/C.ZIP"), "c.zip");
+  EXPECT_EQ(Probe("bad/D"), "d");
+  EXPECT_EQ(Probe("bad/a.BAD"), "a.bad");
+  EXPECT_EQ(posix::ScanCount(), scans + 2);
 }
 
 TEST_F(NameIndexTest, ADirectoryThatCannotBeReadIsAnErrorNotAMiss) {
