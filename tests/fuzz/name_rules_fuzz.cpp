@@ -1,12 +1,11 @@
 // The name rules: the Win32 ones that both builds apply to every name a
 // directory lists, every name a ticket gives and every search pattern, and
-// the report's area mask. Input: three texts, each but the last ended by a
+// Input: three texts, each but the last ended by a
 // backslash and one more byte (a doubled backslash stands for one).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "base/paths.h"
 #include "fuzz_check.h"
-#include "report/mask_match.h"
 
 // What a wildcard match means, by dynamic programming over the prefixes:
 // slow, but plainly right, and with backtracking after every "*".
@@ -46,12 +45,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string fa = Folded(a), fb = Folded(b);
   CORVANE_REQUIRE(os::EqualIgnoringCase(a, b) == (fa == fb));
   CORVANE_REQUIRE((os::CompareNames(a, b) <=> 0) == (fa != fb ? fa <=> fb : a <=> b));
-  // The area mask: case never matters, one without wildcards selects the
-  // names that begin with it, and once it is used up the rest of a name
-  // does not matter.
-  const bool selects = MaskMatch(pattern.View(), name.View());
-  CORVANE_REQUIRE(MaskMatch(fa, fb) == selects);
-  if (!os::HasWildcards(a)) CORVANE_REQUIRE(selects == fb.starts_with(fa));
-  if (selects) CORVANE_REQUIRE(MaskMatch(a, b + c));
   return 0;
 }
