@@ -1,145 +1,153 @@
-// End-to-end harness: runs the real corvane binary in a fresh temporary
-// directory and hands back exactly what it wrote; reads and builds
-// ticbase.dat records independently of the program, so a layout fault in the
+// End-to-end harness: runs the real corvane binary (CORVANE_PROGRAM, through
+// the command in CORVANE_LAUNCHER when set, e.g. Wine for the Windows build)
+// in a fresh temporary directory and hands back exactly what it wrote. It
+// reads and builds ticbase.dat records on its own, so a layout fault in the
 // program cannot hide behind a shared definition.
-//
-// The program comes from CORVANE_PROGRAM, optionally run through the command
-// in CORVANE_LAUNCHER (for example a Windows build under Wine), so one suite
-// serves every build.
 #ifndef CORVANE_TESTS_E2E_HARNESS_H_
 #define CORVANE_TESTS_E2E_HARNESS_H_
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <array>
+#include <cctype>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
-#include <string_view>
-#include <tuple>
 #include <vector>
 
 namespace corvane::test {
+namespace fs = std::filesystem;
 
 // Joins lines with `eol` after each: CR LF as the program writes them.
-std::string CrLf(const std::vector<std::string>& lines, const std::string& eol = "\r\n");
+inline std::string CrLf(const std::vector<std::string>& lines, const std::string& eol = "\r\n") {
+  std::string text;
+  for (const auto& line : lines) text += line + eol;
+  return text;
+}
 // The parts of a text between `separator`s; none for an empty text.
-std::vector<std::string> Split(std::string_view text, char separator = '|');
-// A text block written as a raw string: the first line end is dropped and
-// every other LF becomes CR LF.
-std::string Block(std::string_view text);
-// A name with a number in it, by a printf format ("TK%06d.tic").
-std::string Numbered(const char* format, int n);
+inline std::vector<std::string> Split(std::string_view text, char separator = '|') {
+  std::vector<std::string> parts;
+  for (std::size_t at = 0; !text.empty() && at <= text.size(); at += parts.back().size() + 1) {
+    parts.emplace_back(text.substr(at, std::min(text.find(separator, at), text.size()) - at));
+  }
+  return parts;
+}
+inline std::string Lines(std::string_view text) { return CrLf(Split(text)); }  // "a|b": a, b
+inline std::string Numbered(const char* format, int n) {  // printf with one number
+  char text[256];
+  std::snprintf(text, sizeof text, format, n);
+  return text;
+}
 // The banner and mode lines every run with three parameters starts with.
-std::string Preamble(int mode);
-// The console of a mode 0 run with three parameters: `lines` ("|" between
-// them) come between "Processing incoming TICs..." and "Done.".
-std::string Mode0Out(const std::string& lines);
-// The program under test, as CORVANE_PROGRAM names it.
-std::string ProgramPath();
-// True when the program runs under a launcher (the Windows build): tests of
-// what only POSIX can set up skip there.
-bool UnderLauncher();
+inline std::string Preamble(int mode) {
+  return Lines(
+      Numbered("Corvane/W32 1.4  FidoNet ticket base and new-files report|Mode: %d", mode));
+}
+// A mode 0 console: `lines` ("|" between them) between its first and last.
+inline std::string Mode0Out(const std::string& lines) {
+  return Preamble(0) + Lines("Processing incoming TICs...") + Lines(lines) + Lines("Done.");
+}
+inline std::string ProgramPath() { return fs::absolute(std::getenv("CORVANE_PROGRAM")).string(); }
+// The Windows build: what only POSIX can set up is skipped there.
+inline bool UnderLauncher() {
+  const char* launcher = std::getenv("CORVANE_LAUNCHER");
+  return launcher && *launcher;
+}
+// Whether standard error names run-time stop n: "Runtime error n", maybe a
+// few words, a line end.
+inline bool Stopped(const std::string& err, int n) {
+  const std::string lead = Numbered("Runtime error %d", n);
+  return err.starts_with(lead) && err.ends_with("\r\n") &&
+         !std::isdigit(static_cast<unsigned char>(err[lead.size()]));
+}
+std::string Slurp(const fs::path& path);
+
+// Relative path (with "/") to content; a name ending in "/" is an empty
+// directory, "<special>" neither file nor directory.
+using Tree = std::map<std::string, std::string>;
+// "path=content path/ ...", items apart at blanks; content "@name" comes
+// from `texts`; a later item replaces an earlier one of the same path.
+inline Tree Files(std::string_view listing, const Tree& texts = {}) {
+  Tree tree;
+  for (const std::string& item : Split(listing, ' ')) {
+    const std::size_t cut = item.find('=');
+    const std::string content = cut == std::string::npos ? "" : item.substr(cut + 1);
+    if (!item.empty())
+      tree[item.substr(0, cut)] = content[0] == '@' ? texts.at(content.substr(1)) : content;
+  }
+  return tree;
+}
 
 struct RunResult {
   std::string out, err;
   int exit_code = -1;  // -1 when the program did not exit by itself
 };
-// The number of a run-time stop message on standard error ("Runtime error N"
-// and a line end), or -1 when the text is not such a message.
-int RuntimeStopNumber(const std::string& err);
-
 struct RunOptions {
-  std::string program = "";      // another copy of the program; empty: ProgramPath()
+  std::string program = "";      // empty: ProgramPath()
   std::string stdout_path = "";  // standard output goes there (out stays empty)
   std::string cwd = "";          // the working directory, within the sandbox
-  int max_files = 0;             // a limit on open files (RLIMIT_NOFILE) when not 0
-  bool as_nobody = false;        // run as user and group 65534 (when the harness is root)
+  int max_files = 0;             // RLIMIT_NOFILE when not 0
+  bool as_nobody = false;        // run as user and group 65534
 };
-// A run started in the background; Finish() waits for it and collects what
-// it wrote.
 struct Child {
-  pid_t pid = -1;
-  std::filesystem::path capture;
-  bool stdout_captured = true;
+  pid_t pid;
+  fs::path capture;
 };
 RunResult Finish(const Child& child);
-// Polls `done` until it holds or `seconds` have passed; tells which.
-bool WaitFor(const std::function<bool()>& done, double seconds);
-
-// A file tree: path relative to the sandbox (with "/") to content. A name
-// ending in "/" is an empty directory; "<special>" is an entry that is
-// neither file nor directory.
-using Tree = std::map<std::string, std::string>;
-// A tree written as "path=content path/ ...": items apart at blanks, a
-// content "@name" taken from `texts`.
-Tree Files(std::string_view listing, const Tree& texts = {});
-
-// One run from a known tree: the arguments ("|" between them), the tree
-// before (as Files() reads it), standard output, the exit code, and the tree
-// after ("": as before; ticbase.dat counts). An exit code over 1 is a
-// run-time stop, which standard error must name; otherwise it stays empty.
-struct Scenario {
-  std::string args, before, out;
-  int exit;
-  std::string after = "";
-};
-void ExpectScenario(const Scenario& s, const Tree& texts = {});
 
 class Sandbox {
  public:
-  // A fresh directory in `base`.
-  explicit Sandbox(const std::filesystem::path& base = std::filesystem::temp_directory_path());
+  explicit Sandbox(const Tree& tree = {}, const fs::path& base = fs::temp_directory_path());
   ~Sandbox();
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
-
-  std::filesystem::path Path(const std::string& relative) const { return root_ / relative; }
+  fs::path Path(const std::string& relative) const { return root_ / relative; }
   void Write(const std::string& relative, const std::string& bytes) const;
-  void Populate(const Tree& tree) const;
   std::string Read(const std::string& relative) const;
-  // The whole tree; ticbase.dat in the sandbox itself only when asked for.
-  // Comparing two proves that a run moved, deleted or created nothing else.
+  // The whole tree, ticbase.dat in the sandbox itself only when asked for:
+  // comparing two proves a run moved, deleted or created nothing else.
   Tree Snapshot(bool with_ticbase = false) const;
-
-  // Runs the program with the sandbox as current directory.
-  RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
   Child Start(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+  RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) const {
+    return Finish(Start(args, options));
+  }
 
  private:
-  std::filesystem::path root_;
+  fs::path root_;
 };
+
+// One run in a fresh sandbox: arguments ("|" between them), the tree before
+// (as Files() reads it), standard output, exit code, the tree after ("": as
+// before). An exit code over 1 is a run-time stop that standard error names;
+// otherwise it stays empty. With `stored` set, ticbase.dat is left out of the
+// trees and its records (as Stored() gives them) compared instead.
+struct Scenario {
+  std::string args, before, out;
+  int exit = 0;
+  std::string after = "", stored = "-";
+};
+void ExpectScenario(const Scenario& s, const Tree& texts = {});
 
 // ticbase.dat: records of 319 bytes.
 inline constexpr std::size_t kRecordSize = 319;
-inline constexpr std::size_t kFileSizeOffset = 299;
-
-using Address = std::array<std::int16_t, 4>;  // zone, net, node, point
-
-struct StoredTicket {
-  std::string key, file, desc, area;
+struct Ticket {
+  std::string area = "", file = "";
   std::int32_t size = 0;
-  Address origin{}, from{};
+  std::string desc = "";
+  std::array<std::int16_t, 4> origin{}, from{};  // zone, net, node, point
+  std::string key = "";                          // empty: TK00000i for the i-th ticket, from 1
 };
-// A ticket to store; Database() gives it a key when it has none.
-StoredTicket Ticket(const std::string& area, const std::string& file, std::int32_t size,
-                    const std::string& desc = "", Address origin = {}, Address from = {});
-// A stored record as key, file, size, area, description, origin and from,
-// the addresses as "zone:net/node.point" or "" for zone 0 ("not given": the
-// rest means nothing).
-using Fields =
-    std::tuple<std::string, std::string, int, std::string, std::string, std::string, std::string>;
-// Decodes a whole ticbase.dat; a length that is not a multiple of 319 throws.
-std::vector<Fields> DecodeTicbase(const std::string& bytes);
-// Records with a filler of their own each after every text: a reader must
-// ignore it and a rewrite in place must keep it, so a rewrite touching more
-// than FileSize, or writing another record's bytes, shows. Ticket i without
-// a key gets TK00000i (counting from 1).
-std::string Database(std::vector<StoredTicket> tickets);
-// The database with FileSize 0 in the given records: marked bad, or reported.
-std::string SizesCleared(std::string db, const std::vector<std::size_t>& records);
+// Records with a filler of their own after every text: a reader must ignore
+// it and a rewrite in place keep it.
+std::string Database(const std::vector<Ticket>& tickets);
+// The records (all when none are named) with FileSize 0: marked or reported.
+std::string SizesCleared(std::string db, const std::vector<std::size_t>& records = {});
+// Every record as "key,file,size,area,desc,origin,from", "|" between them;
+// an address as "zone:net/node.point", or empty for zone 0. A length that is
+// not a multiple of 319 throws.
+std::string Stored(const std::string& db);
 
 }  // namespace corvane::test
 

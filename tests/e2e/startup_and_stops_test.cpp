@@ -1,86 +1,101 @@
-// Start-up, usage text, mode numbers and the run-time stops every mode
-// shares, seen from outside.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
-
+// Start-up, usage, mode numbers and the run-time stops every mode shares,
+// and mode 1, the check of stored tickets, seen from outside.
 #include "harness.h"
 
 namespace corvane::test {
-namespace {
 
-std::string Usage(const std::string& name) {
-  return CrLf({"Corvane/W32 1.4  FidoNet ticket base and new-files report",
-               "Usage: " + name + " 0 <Inbound> <BadTics>", "    or " + name + " 1 <BadTics> .",
-               "    or " + name + " 2 <Mask> <Report.Txt>"});
+std::string Usage(const std::string& name = fs::path(ProgramPath()).filename().string()) {
+  return Lines("Corvane/W32 1.4  FidoNet ticket base and new-files report|Usage: " + name +
+               " 0 <Inbound> <BadTics>|    or " + name + " 1 <BadTics> .|    or " + name +
+               " 2 <Mask> <Report.Txt>");
 }
 
-// The usage names the program by its file name only, wherever it lies.
-TEST(Startup, UsageShowsOnlyTheProgramsFileName) {
-  const std::string name = std::filesystem::path(ProgramPath()).filename().string();
+// The usage names the program by its file name only, wherever it lies; a
+// console that cannot be written is stop 101.
+TEST(Startup, UsageNameAndConsoleFailure) {
+  const std::string name = fs::path(ProgramPath()).filename().string();
   Sandbox box, elsewhere;
-  std::filesystem::create_directories(elsewhere.Path("some dir/deeper"));
-  std::filesystem::copy_file(ProgramPath(), elsewhere.Path("some dir/deeper/" + name));
+  fs::create_directories(elsewhere.Path("some dir/deeper"));
+  fs::copy_file(ProgramPath(), elsewhere.Path("some dir/deeper/" + name));
   const RunResult run = box.Run({"x"}, {.program = elsewhere.Path("some dir/deeper/" + name)});
   EXPECT_EQ(run.out, Usage(name));
   EXPECT_EQ(run.exit_code, 1);
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  const RunResult full = box.Run({"3", "a", "b"}, {.stdout_path = "/dev/full"});
+  EXPECT_TRUE(Stopped(full.err, 101)) << full.err;
+  EXPECT_EQ(full.exit_code, 101);
 }
 
-TEST(Startup, ConsoleWriteFailureIsRunTimeStop101) {
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-  Sandbox box;
-  const RunResult run = box.Run({"3", "a", "b"}, {.stdout_path = "/dev/full"});
-  EXPECT_EQ(RuntimeStopNumber(run.err), 101) << run.err;
-  EXPECT_EQ(run.exit_code, 101);
-}
-
-// Refused runs exit with 1; a run-time stop exits with its number, named on
-// standard error. Either way the files are left as the table says.
-// - A wrong number of parameters shows the usage.
-// - The mode number is reduced to 8 bits; modes other than 0, 1 and 2 touch
-//   nothing, and the mode line shows the number after reduction.
-// - Mode 0 refuses the same directory for inbound and BadTics, however
-//   written, and stops at once when it cannot create the database.
-// - Modes 1 and 2 read the database: a missing one is stop 2, a partial
-//   record at its end stop 100 after the whole records are handled. What was
-//   done before the stop stays: a mark set, or entries collected into an area
-//   file (5C7CFCB7.nef, area ABC) that wait there for a later run.
-TEST(Startup, RefusalsAndRunTimeStops) {
+// Refused runs exit with 1, a run-time stop with its number. A wrong number
+// of parameters shows the usage. The mode number is reduced to 8 bits, and
+// shown so; other modes than 0, 1 and 2 touch nothing. Mode 0 refuses the
+// same directory for inbound and BadTics, however written, and stops at once
+// when it cannot create the database. Modes 1 and 2 read the database: a
+// missing one is stop 2, a partial record at its end stop 100 after the whole
+// records are handled, keeping what was done: a mark set, or entries
+// collected into an area file (5C7CFCB7.nef, area ABC) for a later run.
+//
+// Mode 1 marks a ticket bad when a visible file named by its key and ".bad",
+// letter case ignored, is in the given directory (empty: the current one),
+// and changes nothing in ticbase.dat but that ticket's FileSize. A key from
+// a damaged database is a name, never a pattern or a path. A length byte past
+// a field's capacity is read as the capacity, and kept. Records already at 0
+// are still listed; a repeated run gives the same verdicts and bytes. The
+// third parameter is never read.
+TEST(Startup, RefusalsStopsAndTheCheck) {
+  const std::vector<Ticket> tickets = {
+      {"FILEECHO", "LONGNAME.ZIP", 100, "First\rsecond", {2, 5020, 1, 0}},
+      {"FILEECHO", "B.ZIP", 0},
+      {"X", "C.ZIP", 200000},
+      {"X", "D.ZIP", 4},
+      {"X", "E.ZIP", 5, "", {}, {2, 5020, 2, 7}, ".TK00005"},
+      {"X", "F.ZIP", 6, "", {}, {}, "*"},
+      {"X", "G.ZIP", 7, "", {}, {}, "..\\x"}};
+  std::string db = Database(tickets);
+  db[0] = static_cast<char>(200);  // key TK000001
+  db[9] = static_cast<char>(255);  // file LONGNAME.ZIP
+  const auto verdicts = [&](const std::string& bad) {
+    std::string out = Preamble(1) + Lines("Checking stored info...");
+    for (std::size_t i = 0; i < tickets.size(); ++i) {
+      out +=
+          Lines(std::to_string(i) + ". " + tickets[i].file +
+                (bad.find(static_cast<char>('0' + i)) != std::string::npos ? " is bad" : " is ok"));
+    }
+    return out + Lines("Done.");
+  };
   const std::string cut =
-      Database({Ticket("ABC", "F.ZIP", 10, "Stamp @date stays"), Ticket("ABC", "B.ZIP", 20)}) +
+      Database({{"ABC", "F.ZIP", 10, "Stamp @date stays"}, {"ABC", "B.ZIP", 20}}) +
       std::string(100, '\x11');
-  const Tree texts = {{"cut", cut},
-                      {"marked", SizesCleared(cut, {1})},
-                      {"reported", SizesCleared(cut, {0, 1})},
-                      {"tic", CrLf({"File a.zip"})},
-                      {"junk", std::string(kRecordSize, 'r')},
-                      {"area", Block(R"(
- Area : ABC
- -----------------------------------------------------------------------------
- F.ZIP                10 Stamp @date stays
-
- B.ZIP                20
-
-)")}};
+  const Tree texts = {
+      {"cut", cut},
+      {"marked", SizesCleared(cut, {1})},
+      {"reported", SizesCleared(cut, {0, 1})},
+      {"tic", Lines("File a.zip")},
+      {"junk", std::string(kRecordSize, 'r')},
+      {"area", Lines(" Area : ABC|" + std::string(" ").append(77, '-') +
+                     "| F.ZIP                10 Stamp @date stays|| B.ZIP                20|")},
+      {"db", db},
+      {"db0", SizesCleared(db, {0})},
+      {"db02", SizesCleared(db, {0, 2})}};
   const std::string inbound = "in/TK000001.tic=@tic in/a.zip=data bad/ ticbase.dat=@junk";
   const std::string marker = "bad/TK000002.bad= ";
+  const std::string markers =
+      "bad/TK000001.bad=marker bad/tk000002.BAD= bad/TK000003.tic=ticket bad/TK000004.bad/ "
+      "bad/.TK00005.bad= x.bad= TK000003.bad= ticbase.dat=";
   const std::string same =
-      Preamble(0) + CrLf({"Inbound and BadTics are the same directory; nothing done."});
-  const std::string checking = Preamble(1) + CrLf({"Checking stored info..."});
+      Preamble(0) + Lines("Inbound and BadTics are the same directory; nothing done.");
+  const std::string checking = Preamble(1) + Lines("Checking stored info...");
   const std::string creating = Preamble(2) + "Creating report...";
-  const std::string erroneous = CrLf({"? Erroneous mode"});
-  const std::string usage = Usage(std::filesystem::path(ProgramPath()).filename().string());
+  const std::string erroneous = Lines("? Erroneous mode");
   const Scenario cases[] = {
-      {"", "", usage, 1},
-      {"0|in", "", usage, 1},
-      {"0|in|bad|x", "", usage, 1},
-      {"3|a|b", "", Preamble(3) + erroneous, 0},
-      {"259|a|b", "", Preamble(3) + erroneous, 0},
-      {"-253|a|b", "", Preamble(3) + erroneous, 0},
-      {"-1|a|b", "", Preamble(255) + erroneous, 0},
-      {"abc|a|b", "", Preamble(255) + erroneous, 0},
+      {"", "", Usage(), 1},
+      {"0|in", "", Usage(), 1},
+      {"0|in|bad|x", "", Usage(), 1},
+      {"3|a|b", "", Preamble(3) + erroneous},
+      {"259|a|b", "", Preamble(3) + erroneous},
+      {"-253|a|b", "", Preamble(3) + erroneous},
+      {"-1|a|b", "", Preamble(255) + erroneous},
+      {"abc|a|b", "", Preamble(255) + erroneous},
       {"256|in|in", inbound, same, 1},
       {"257|bad|.", marker, checking, 2},
       {"-254|abc|report.txt", marker, creating, 2},
@@ -89,15 +104,18 @@ TEST(Startup, RefusalsAndRunTimeStops) {
       {"0|in/|in\\", inbound, same, 1},
       {"0|./IN|in", inbound, same, 1},
       {"0|in|bad", "in/TK000001.tic=@tic in/a.zip=data bad/ ticbase.dat/", Preamble(0), 5},
-      {"1|bad|.", marker + "ticbase.dat=", checking + CrLf({"Done."}), 0},
+      {"1|bad|.", marker + "ticbase.dat=", checking + Lines("Done.")},
       {"1|bad|.", marker, checking, 2},
       {"2|abc|report.txt", marker, creating, 2},
-      {"1|bad|.", marker + "ticbase.dat=@cut",
-       checking + CrLf({"0. F.ZIP is ok", "1. B.ZIP is bad"}), 100, marker + "ticbase.dat=@marked"},
+      {"1|bad|.", marker + "ticbase.dat=@cut", checking + Lines("0. F.ZIP is ok|1. B.ZIP is bad"),
+       100, marker + "ticbase.dat=@marked"},
       {"2|abc|report.txt", marker + "ticbase.dat=@cut", creating, 100,
-       marker + "ticbase.dat=@reported 5C7CFCB7.nef=@area"}};
+       marker + "ticbase.dat=@reported 5C7CFCB7.nef=@area"},
+      {"1|bad|.", markers + "@db", verdicts("01"), 0, markers + "@db0"},
+      {"1|bad|anything", markers + "@db0", verdicts("01")},
+      {"1|bad|x y", markers + "@db0", verdicts("01")},
+      {"1||.", markers + "@db0", verdicts("2"), 0, markers + "@db02"}};
   for (const Scenario& c : cases) ExpectScenario(c, texts);
 }
 
-}  // namespace
 }  // namespace corvane::test
