@@ -445,9 +445,13 @@ int SpellingOf(std::string_view given, DirSpelling** dir) {
   }
   if (!S_ISDIR(st.st_mode)) return 0;
   // Another directory may stand where one was indexed before (its inode
-  // freed and used again): an index that no longer answers is read again.
+  // freed and used again): an index that no longer answers is read again,
+  // for the names asked for from now on.
   DirIndex* index = IndexOf(st);
-  if (index->Built && !StillCurrent(index, st)) index->Built = false;
+  if (index->Built && !StillCurrent(index, st)) {
+    index->Built = false;
+    index->Covered = Coverage();
+  }
   if (known == nullptr) {
     known = State().Spellings.emplace_back(std::make_unique<DirSpelling>()).get();
     known->Given = given;
