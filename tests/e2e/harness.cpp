@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -18,10 +21,11 @@ fs::path MakeTempDir(const fs::path& base, const char* stem) {
   return pattern;
 }
 
-// Where each text (a length byte, then up to its capacity) and each
-// little-endian number lies in a record.
-constexpr std::size_t kKey = 0, kFile = 9, kDesc = 22, kArea = 278, kSize = 299, kOrigin = 303,
-                      kFrom = 311;
+// Where each text (a length byte, then up to its capacity) lies in a record:
+// key, file, area, description. The little-endian numbers follow at kSize:
+// the size (4 bytes), then origin and from, each four 2-byte numbers.
+constexpr std::size_t kText[][2] = {{0, 8}, {9, 12}, {278, 20}, {22, 255}}, kSize = 299;
+static_assert(std::endian::native == std::endian::little, "records are copied as they lie");
 
 }  // namespace
 
@@ -32,10 +36,8 @@ std::string Slurp(const fs::path& path) {
 
 Sandbox::Sandbox(const Tree& tree, const fs::path& base)
     : root_(MakeTempDir(base, "corvane-e2e-")) {
-  for (const auto& [name, bytes] : tree) {
-    if (name.ends_with('/')) fs::create_directories(Path(name));
-    if (!name.ends_with('/')) Write(name, bytes);
-  }
+  for (const auto& [name, bytes] : tree)
+    name.ends_with('/') ? (void)fs::create_directories(Path(name)) : Write(name, bytes);
 }
 
 Sandbox::~Sandbox() {
@@ -48,11 +50,6 @@ void Sandbox::Write(const std::string& relative, const std::string& bytes) const
   fs::create_directories(Path(relative).parent_path());
   std::ofstream out(Path(relative), std::ios::binary | std::ios::trunc);
   if (!(out << bytes)) throw std::runtime_error("cannot write " + relative);
-}
-
-std::string Sandbox::Read(const std::string& relative) const {
-  if (!fs::exists(Path(relative))) throw std::runtime_error("missing file " + relative);
-  return Slurp(Path(relative));
 }
 
 Tree Sandbox::Snapshot(bool with_ticbase) const {
@@ -120,7 +117,7 @@ void ExpectScenario(const Scenario& s, const Tree& texts) {
   EXPECT_EQ(run.exit_code, s.exit);
   EXPECT_TRUE(s.exit > 1 ? Stopped(run.err, s.exit) : run.err.empty()) << run.err;
   EXPECT_EQ(box.Snapshot(s.stored == "-"), Files(s.after.empty() ? s.before : s.after, texts));
-  EXPECT_EQ(s.stored == "-" ? "-" : Stored(box.Read("ticbase.dat")), s.stored);
+  EXPECT_EQ(s.stored == "-" ? "-" : Stored(Slurp(box.Path("ticbase.dat"))), s.stored);
 }
 
 std::string Database(const std::vector<Ticket>& tickets) {
@@ -128,33 +125,22 @@ std::string Database(const std::vector<Ticket>& tickets) {
   for (std::size_t i = 0; i < tickets.size(); ++i) {
     const Ticket& t = tickets[i];
     std::string rec(kRecordSize, static_cast<char>(0xA1 + i % 50));
-    const auto text = [&](std::size_t at, const std::string& value) {
-      rec[at] = static_cast<char>(value.size());
-      rec.replace(at + 1, value.size(), value);
-    };
-    const auto number = [&](std::size_t at, std::uint32_t value, int bytes) {
-      for (int b = 0; b < bytes; ++b) rec[at + b] = static_cast<char>(value >> 8 * b);
-    };
-    text(kKey, t.key.empty() ? Numbered("TK%06d", static_cast<int>(i + 1)) : t.key);
-    text(kFile, t.file);
-    text(kDesc, t.desc);
-    text(kArea, t.area);
-    number(kSize, static_cast<std::uint32_t>(t.size), 4);
-    for (int n = 0; n < 4; ++n) {
-      number(kOrigin + 2 * n, static_cast<std::uint16_t>(t.origin[n]), 2);
-      number(kFrom + 2 * n, static_cast<std::uint16_t>(t.from[n]), 2);
-    }
+    const std::string texts[] = {t.key.empty() ? Numbered("TK%06zu", i + 1) : t.key, t.file, t.area,
+                                 t.desc};
+    for (int f = 0; f < 4; ++f)
+      rec.replace(kText[f][0], texts[f].size() + 1, static_cast<char>(texts[f].size()) + texts[f]);
+    std::memcpy(&rec[kSize], &t.size, 4);
+    std::memcpy(&rec[kSize + 4], t.origin.data(), 8);
+    std::memcpy(&rec[kSize + 12], t.from.data(), 8);
     db += rec;
   }
   return db;
 }
 
 std::string SizesCleared(std::string db, const std::vector<std::size_t>& records) {
-  for (std::size_t r = 0; r < db.size() / kRecordSize; ++r) {
-    if (records.empty() || std::find(records.begin(), records.end(), r) != records.end()) {
-      db.replace(r * kRecordSize + kSize, 4, 4, '\0');
-    }
-  }
+  for (std::size_t r = 0; r < db.size() / kRecordSize; ++r)
+    if (records.empty() || std::ranges::count(records, r))
+      db.replace(r * kRecordSize + kSize, 4, 4, 0);
   return db;
 }
 
@@ -162,25 +148,19 @@ std::string Stored(const std::string& db) {
   if (db.size() % kRecordSize != 0) throw std::runtime_error("partial record in ticbase.dat");
   std::string all;
   for (std::size_t at = 0; at < db.size(); at += kRecordSize) {
-    const auto text = [&](std::size_t field, std::size_t capacity) {
-      const auto length = static_cast<std::uint8_t>(db[at + field]);
-      return db.substr(at + field + 1, std::min<std::size_t>(length, capacity)) + ",";
+    const auto text = [&](int f) {
+      const auto length = static_cast<std::uint8_t>(db[at + kText[f][0]]);
+      return db.substr(at + kText[f][0] + 1, std::min<std::size_t>(length, kText[f][1])) + ",";
     };
-    const auto number = [&](std::size_t field, int bytes) {
-      std::uint32_t value = 0;
-      for (int b = bytes - 1; b >= 0; --b)
-        value = value << 8 | static_cast<std::uint8_t>(db[at + field + b]);
-      return bytes == 2 ? static_cast<std::int16_t>(value) : static_cast<std::int32_t>(value);
+    std::int32_t size;
+    std::int16_t a[8];  // origin, from
+    std::memcpy(&size, &db[at + kSize], 4);
+    std::memcpy(a, &db[at + kSize + 4], 16);
+    const auto address = [&](int o) {
+      return a[o] ? Numbered("%d:%d/%d.%d", a[o], a[o + 1], a[o + 2], a[o + 3]) : "";
     };
-    const auto address = [&](std::size_t field) {
-      return number(field, 2) == 0
-                 ? std::string()
-                 : Numbered("%d:", number(field, 2)) + Numbered("%d/", number(field + 2, 2)) +
-                       Numbered("%d.", number(field + 4, 2)) + std::to_string(number(field + 6, 2));
-    };
-    all += at ? "|" : "";
-    all += text(kKey, 8) + text(kFile, 12) + Numbered("%d,", number(kSize, 4)) + text(kArea, 20) +
-           text(kDesc, 255) + address(kOrigin) + "," + address(kFrom);
+    all += (at ? "|" : "") + text(0) + text(1) + Numbered("%d,", size) + text(2) + text(3) +
+           address(0) + "," + address(4);
   }
   return all;
 }

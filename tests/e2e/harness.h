@@ -3,8 +3,7 @@
 // in a fresh temporary directory and hands back exactly what it wrote. It
 // reads and builds ticbase.dat records on its own, so a layout fault in the
 // program cannot hide behind a shared definition.
-#ifndef CORVANE_TESTS_E2E_HARNESS_H_
-#define CORVANE_TESTS_E2E_HARNESS_H_
+#pragma once
 
 #include <gtest/gtest.h>
 #include <sys/types.h>
@@ -37,15 +36,35 @@ inline std::vector<std::string> Split(std::string_view text, char separator = '|
   return parts;
 }
 inline std::string Lines(std::string_view text) { return CrLf(Split(text)); }  // "a|b": a, b
-inline std::string Numbered(const char* format, int n) {  // printf with one number
+template <typename... T>
+std::string Numbered(const char* format, T... values) {  // printf to a string
   char text[256];
-  std::snprintf(text, sizeof text, format, n);
+  std::snprintf(text, sizeof text, format, values...);
   return text;
 }
 // The banner and mode lines every run with three parameters starts with.
 inline std::string Preamble(int mode) {
   return Lines(
       Numbered("Corvane/W32 1.4  FidoNet ticket base and new-files report|Mode: %d", mode));
+}
+// The console of a mode 2 run that got as far as writing, `middle` between
+// "Writing..." and "Done.".
+inline std::string Console(const std::string& middle) {
+  return Preamble(2) + Lines("Creating report... done.|Writing...") + middle + Lines("Done.");
+}
+// An area file: the heading, then the entries ("|" between an entry's lines)
+// each with an empty line after it. A report section has an empty line
+// before that, and after it a subtotal of `bytes` in as many files as entries.
+inline const std::string kSep = std::string(" ").append(77, '-');
+inline std::string AreaFile(const std::string& area, const std::vector<std::string>& entries) {
+  std::string text = Lines(" Area : " + area + "|" + kSep);
+  for (const auto& entry : entries) text += Lines(entry + "|");
+  return text;
+}
+inline std::string Section(const std::string& area, const std::vector<std::string>& entries,
+                           const std::string& bytes) {
+  return "\r\n" + AreaFile(area, entries) + Lines(kSep) +
+         Numbered(" %-13sbytes in %-4zufile(s)\r\n", bytes.c_str(), entries.size());
 }
 // A mode 0 console: `lines` ("|" between them) between its first and last.
 inline std::string Mode0Out(const std::string& lines) {
@@ -105,7 +124,6 @@ class Sandbox {
   ~Sandbox();
   fs::path Path(const std::string& relative) const { return root_ / relative; }
   void Write(const std::string& relative, const std::string& bytes) const;
-  std::string Read(const std::string& relative) const;
   // The whole tree, ticbase.dat in the sandbox itself only when asked for:
   // comparing two proves a run moved, deleted or created nothing else.
   Tree Snapshot(bool with_ticbase = false) const;
@@ -150,5 +168,3 @@ std::string SizesCleared(std::string db, const std::vector<std::size_t>& records
 std::string Stored(const std::string& db);
 
 }  // namespace corvane::test
-
-#endif  // CORVANE_TESTS_E2E_HARNESS_H_
