@@ -21,7 +21,9 @@ struct Tmpfs {
       : at(at),
         mounted(fs::create_directories(at) && geteuid() == 0 &&
                 mount("tmpfs", at.c_str(), "tmpfs", 0, options) == 0) {}
-  ~Tmpfs() { mounted&& umount2(at.c_str(), MNT_DETACH); }
+  ~Tmpfs() {
+    if (mounted) umount2(at.c_str(), MNT_DETACH);
+  }
   fs::path at;
   bool mounted;
 };
@@ -74,18 +76,15 @@ TEST(NoLoss, ControlBytesAreWrittenOutAsSpaces) {
   EXPECT_EQ(box.Run({"1", "bad", "."}).out,
             Preamble(1) + Lines("Checking stored info...|0. A.ZIP is ok|1. LATE.ZIP is ok|"
                                 "2. AFTER.ZIP is ok|3. C D.ZIP is ok|Done."));
-  const std::string sep = std::string(" ").append(77, '-');
   const RunResult run = box.Run({"2", "so*", ""});
-  EXPECT_EQ(run.out, Preamble(2) + Lines("Creating report... done.|Writing...|tab here|lf stays||"
-                                         " Area : SO FT|" +
-                                         sep +
-                                         "| A.ZIP                 3 first second||"
-                                         " LATE.ZIP              8 cut here and||"
-                                         " AFTER.ZIP             9 still there||" +
-                                         sep +
-                                         "| 20           bytes in 3   file(s)||"
-                                         " Total of 20 in 3 file(s)||"
-                                         "Footer not added due Suffix.Nef missing|Done."));
+  EXPECT_EQ(run.out, Console(Lines("tab here|lf stays") +
+                             Section("SO FT",
+                                     {" A.ZIP                 3 first second",
+                                      " LATE.ZIP              8 cut here and",
+                                      " AFTER.ZIP             9 still there"},
+                                     "20") +
+                             Lines("| Total of 20 in 3 file(s)||"
+                                   "Footer not added due Suffix.Nef missing")));
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(Slurp(box.Path("ticbase.dat")), SizesCleared(db, {0, 1, 2}));
 }
@@ -247,45 +246,58 @@ TEST(LockAndKill, OneRunAtATimePerWorkingDirectory) {
         << name;
 }
 
-// Mode 0 on a node of some thousand tickets with files of varied sizes,
-// killed with SIGKILL again and again, each time once a file a seeded random
-// step further on has reached BadTics, after a further random pause: no file
-// or ticket is lost or damaged, and at most one more ticket is parted from
-// its file per kill; a last run, not killed, takes in every other ticket.
-TEST(LockAndKill, ModeZeroKilledAtAnyMomentLosesNothing) {
-  const int count = UnderLauncher() ? 600 : 2500;
-  const Sizes size = [](int n) { return static_cast<std::size_t>(1 + n * 7919 % 8192); };
-  Sandbox box(Files("bad/"));
-  WriteNode(box, count, size);
-  std::mt19937 random(20240607);
+// Mode 0 from the inbound of `box` to `bad`, killed with SIGKILL up to `most`
+// times, each once what `due` returns (given the seeded random; nothing: no
+// more kills) comes true, after a random pause below `pause` µs: after each
+// kill no file or ticket is lost or damaged, and at most one more ticket is
+// parted from its file per kill; a last run, not killed, takes in every other
+// ticket.
+using Due = std::function<std::function<bool()>(std::mt19937&)>;
+void KillAgainAndAgain(const Sandbox& box, const fs::path& bad, int count, const Sizes& size,
+                       unsigned seed, int most, int pause, const Due& due) {
+  const bool across = bad.parent_path() != box.Path("bad").parent_path();
+  std::mt19937 random(seed);
   int kills = 0;
-  for (; kills < 20; ++kills) {
-    std::vector<int> waiting;
-    for (int n = 0; n < count; ++n)
-      if (fs::exists(box.Path(Numbered("in/f%06d.zip", n)))) waiting.push_back(n);
-    const std::size_t step = random() % (count / 8);
-    if (step >= waiting.size()) break;
-    const std::string target = Numbered("bad/F%06d.ZIP", waiting[step]);
-    SCOPED_TRACE(testing::Message() << "kill " << kills << " after " << target);
-    const Child run = box.Start({"0", "in", "bad"});
-    WaitFor([&] { return fs::exists(box.Path(target)); });
-    usleep(random() % 3000);
+  for (std::function<bool()> ready; kills < most && (ready = due(random)); ++kills) {
+    SCOPED_TRACE(testing::Message() << "kill " << kills);
+    const Child run = box.Start({"0", "in", bad.string()});
+    WaitFor(ready);
+    usleep(random() % pause);
     kill(run.pid, SIGKILL);
     Finish(run);
-    EXPECT_LE(std::ranges::count(CheckNode(box, box.Path("bad"), count, size, true), 'p'),
+    EXPECT_LE(std::ranges::count(CheckNode(box, bad, count, size, !across, across), 'p'),
               kills + 1);
   }
-  EXPECT_EQ(box.Run({"0", "in", "bad"}).exit_code, 0);
-  const auto parted = std::ranges::count(CheckNode(box, box.Path("bad"), count, size, true), 'p');
+  EXPECT_EQ(box.Run({"0", "in", bad.string()}).exit_code, 0);
+  const auto parted = std::ranges::count(CheckNode(box, bad, count, size, true, across), 'p');
   EXPECT_LE(parted, kills);
   EXPECT_EQ(std::distance(fs::directory_iterator(box.Path("in")), {}), parted)
       << "the inbound holds more than the parted tickets";
 }
 
+// Some thousand tickets with files of varied sizes, each kill once a file a
+// seeded random step further on has reached BadTics.
+TEST(LockAndKill, ModeZeroKilledAtAnyMomentLosesNothing) {
+  const int count = UnderLauncher() ? 600 : 2500;
+  const Sizes size = [](int n) { return static_cast<std::size_t>(1 + n * 7919 % 8192); };
+  Sandbox box(Files("bad/"));
+  WriteNode(box, count, size);
+  KillAgainAndAgain(box, box.Path("bad"), count, size, 20240607, 20, 3000,
+                    [&](std::mt19937& random) -> std::function<bool()> {
+                      std::vector<int> waiting;
+                      for (int n = 0; n < count; ++n)
+                        if (fs::exists(box.Path(Numbered("in/f%06d.zip", n)))) waiting.push_back(n);
+                      const std::size_t step = random() % (count / 8);
+                      if (step >= waiting.size()) return {};
+                      const fs::path target = box.Path(Numbered("bad/F%06d.ZIP", waiting[step]));
+                      return [target] { return fs::exists(target); };
+                    });
+}
+
 // BadTics on another file system: a move copies, and a kill in the middle of
 // the copy of a large file must never leave a part of it in BadTics under its
 // real name, where it would pass for the whole file. Each kill comes once
-// the run has changed BadTics, after a random pause more.
+// the run has changed BadTics.
 TEST(LockAndKill, KilledDuringACopyToAnotherFileSystemLeavesNoHalfFile) {
   struct stat shm = {}, tmp = {};
   if (stat("/dev/shm", &shm) != 0 || stat(fs::temp_directory_path().c_str(), &tmp) != 0 ||
@@ -302,20 +314,11 @@ TEST(LockAndKill, KilledDuringACopyToAnotherFileSystemLeavesNoHalfFile) {
       sizes[entry.path().filename().string()] = entry.file_size(gone);
     return sizes;
   };
-  std::mt19937 random(7);
-  int kills = 0;
-  for (; kills < 6 && fs::exists(box.Path("in/f000001.zip")); ++kills) {
-    SCOPED_TRACE(kills);
-    const auto before = listing();
-    const Child run = box.Start({"0", "in", other.Path("").string()});
-    WaitFor([&] { return listing() != before; });
-    usleep(random() % 20000);
-    kill(run.pid, SIGKILL);
-    Finish(run);
-    CheckNode(box, other.Path(""), 3, size, false, true);
-  }
-  EXPECT_EQ(box.Run({"0", "in", other.Path("").string()}).exit_code, 0);
-  EXPECT_LE(std::ranges::count(CheckNode(box, other.Path(""), 3, size, true, true), 'p'), kills);
+  KillAgainAndAgain(box, other.Path(""), 3, size, 7, 6, 20000,
+                    [&](std::mt19937&) -> std::function<bool()> {
+                      if (!fs::exists(box.Path("in/f000001.zip"))) return {};
+                      return [&, before = listing()] { return listing() != before; };
+                    });
 }
 
 }  // namespace corvane::test
