@@ -23,7 +23,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -126,7 +125,7 @@ struct RunOptions {
   std::string program = "";      // empty: ProgramPath()
   std::string stdout_path = "";  // standard output goes there (out stays empty)
   std::string cwd = "";          // the working directory, within the sandbox
-  int max_files = 0;             // RLIMIT_NOFILE when not 0
+  rlim_t max_files = 0;          // RLIMIT_NOFILE when not 0
   bool as_nobody = false;        // run as user and group 65534
 };
 struct Child {
@@ -164,20 +163,18 @@ class Sandbox {
     Tree tree;
     for (const auto& entry : fs::recursive_directory_iterator(root_)) {
       const std::string name = entry.path().lexically_relative(root_).generic_string();
-      if (entry.is_symlink() || !(entry.is_regular_file() || entry.is_directory())) {
-        tree[name] = "<special>";
-      } else if (entry.is_directory()) {
-        if (fs::is_empty(entry.path())) tree[name + "/"] = "";
-      } else if (name != "ticbase.dat" || with_ticbase) {
-        tree[name] = Slurp(entry.path());
-      }
+      const bool special = entry.is_symlink() || !(entry.is_regular_file() || entry.is_directory());
+      if (special || (entry.is_regular_file() && (name != "ticbase.dat" || with_ticbase)))
+        tree[name] = special ? "<special>" : Slurp(entry.path());
+      if (!special && entry.is_directory() && fs::is_empty(entry.path())) tree[name + "/"] = "";
     }
     return tree;
   }
   Child Start(const std::vector<std::string>& args, const RunOptions& options = {}) const {
     std::vector<std::string> argv;
-    std::istringstream launcher(UnderLauncher() ? std::getenv("CORVANE_LAUNCHER") : "");
-    for (std::string word; launcher >> word;) argv.push_back(word);
+    for (const std::string& word :
+         Split(UnderLauncher() ? std::getenv("CORVANE_LAUNCHER") : "", ' '))
+      if (!word.empty()) argv.push_back(word);
     argv.push_back(options.program.empty() ? ProgramPath() : options.program);
     argv.insert(argv.end(), args.begin(), args.end());
     // Output goes beside the sandbox, never into it where the program sees it.
@@ -192,8 +189,7 @@ class Sandbox {
         _exit(127);
       }
       close_range(3, ~0U, 0);  // the program gets the three standard streams only
-      const rlimit limit = {static_cast<rlim_t>(options.max_files),
-                            static_cast<rlim_t>(options.max_files)};
+      const rlimit limit = {options.max_files, options.max_files};
       if ((options.max_files > 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) ||
           (options.as_nobody && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))) {
         _exit(127);

@@ -43,11 +43,10 @@ TEST(NoLoss, FailingDirectorySearchStops) {
     Sandbox box(node);
     if (stop == 5) {
       for (const char* dir : {"", "bad"}) fs::permissions(box.Path(dir), fs::perms::all);
-      fs::permissions(box.Path("in"), fs::perms::owner_write | fs::perms::owner_exec |
-                                          fs::perms::group_exec | fs::perms::others_exec);
+      fs::permissions(box.Path("in"), fs::perms{0311});  // to enter, not to read
     }
     const RunResult run =
-        box.Run({"0", "in", "bad"}, {.max_files = stop == 4 ? 4 : 0, .as_nobody = stop == 5});
+        box.Run({"0", "in", "bad"}, {.max_files = stop == 4 ? 4u : 0u, .as_nobody = stop == 5});
     if (stop == 5 && run.exit_code == 127 && run.out.empty()) {
       GTEST_SKIP() << "the program's directory is closed to other users here";
     }
