@@ -102,6 +102,7 @@ TEST(Inbound, WhereTicketsAndFilesEndUp) {
       {"0|in|bad", keyed + " in/TK000001.tic=@real", Mode0Out("TK000001.TIC: NODEDIFF.A22"), 0,
        "in/a.zip=abc in/VeryLongName=abcdef bad/NODEDIFF.A22=diff bad/TK000001.tic=@real",
        "TK000001,NODEDIFF.A22,4,NODEDIFF,Weekly nodelist difference ,2:5020/1042.0,2:5020/1042.7"},
+      {"0|nothere|bad", node, Preamble(0), 3},
       {"0|in|nothere", node, Preamble(0), 3},
       {"0|in/nothere/|nothere\\bad", node, Preamble(0), 3},
       {"1|nothere|.", node, Preamble(1), 3},
