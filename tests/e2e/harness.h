@@ -3,18 +3,25 @@
 // in a fresh temporary directory and hands back exactly what it wrote. It
 // reads and builds ticbase.dat records on its own, so a layout fault in the
 // program cannot hide behind a shared definition.
-#ifndef CORVANE_TESTS_E2E_HARNESS_H_
-#define CORVANE_TESTS_E2E_HARNESS_H_
+#pragma once
 
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
-#include <sys/types.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -37,15 +44,35 @@ inline std::vector<std::string> Split(std::string_view text, char separator = '|
   return parts;
 }
 inline std::string Lines(std::string_view text) { return CrLf(Split(text)); }  // "a|b": a, b
-inline std::string Numbered(const char* format, int n) {  // printf with one number
+template <typename... T>
+std::string Numbered(const char* format, T... values) {  // printf to a string
   char text[256];
-  std::snprintf(text, sizeof text, format, n);
+  std::snprintf(text, sizeof text, format, values...);
   return text;
 }
 // The banner and mode lines every run with three parameters starts with.
 inline std::string Preamble(int mode) {
   return Lines(
       Numbered("Corvane/W32 1.4  FidoNet ticket base and new-files report|Mode: %d", mode));
+}
+// The console of a mode 2 run that got as far as writing, `middle` between
+// "Writing..." and "Done.".
+inline std::string Console(const std::string& middle) {
+  return Preamble(2) + Lines("Creating report... done.|Writing...") + middle + Lines("Done.");
+}
+// An area file: the heading, then the entries ("|" between an entry's lines)
+// each with an empty line after it. A report section has an empty line
+// before that, and after it a subtotal of `bytes` in as many files as entries.
+inline const std::string kSep = std::string(" ").append(77, '-');
+inline std::string AreaFile(const std::string& area, const std::vector<std::string>& entries) {
+  std::string text = Lines(" Area : " + area + "|" + kSep);
+  for (const auto& entry : entries) text += Lines(entry + "|");
+  return text;
+}
+inline std::string Section(const std::string& area, const std::vector<std::string>& entries,
+                           const std::string& bytes) {
+  return "\r\n" + AreaFile(area, entries) + Lines(kSep) +
+         Numbered(" %-13sbytes in %-4zufile(s)\r\n", bytes.c_str(), entries.size());
 }
 // A mode 0 console: `lines` ("|" between them) between its first and last.
 inline std::string Mode0Out(const std::string& lines) {
@@ -64,7 +91,15 @@ inline bool Stopped(const std::string& err, int n) {
   return err.starts_with(lead) && err.ends_with("\r\n") &&
          !std::isdigit(static_cast<unsigned char>(err[lead.size()]));
 }
-std::string Slurp(const fs::path& path);
+inline std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+inline fs::path MakeTempDir(const fs::path& base, const char* stem) {
+  std::string pattern = (base / stem).string() + "XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
 
 // Relative path (with "/") to content; a name ending in "/" is an empty
 // directory, "<special>" neither file nor directory.
@@ -90,26 +125,83 @@ struct RunOptions {
   std::string program = "";      // empty: ProgramPath()
   std::string stdout_path = "";  // standard output goes there (out stays empty)
   std::string cwd = "";          // the working directory, within the sandbox
-  int max_files = 0;             // RLIMIT_NOFILE when not 0
+  rlim_t max_files = 0;          // RLIMIT_NOFILE when not 0
   bool as_nobody = false;        // run as user and group 65534
 };
 struct Child {
   pid_t pid;
   fs::path capture;
 };
-RunResult Finish(const Child& child);
+inline RunResult Finish(const Child& child) {
+  int status = 0;
+  waitpid(child.pid, &status, 0);
+  RunResult result{Slurp(child.capture / "stdout"), Slurp(child.capture / "stderr"),
+                   WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  fs::remove_all(child.capture);
+  return result;
+}
 
 class Sandbox {
  public:
-  explicit Sandbox(const Tree& tree = {}, const fs::path& base = fs::temp_directory_path());
-  ~Sandbox();
   fs::path Path(const std::string& relative) const { return root_ / relative; }
-  void Write(const std::string& relative, const std::string& bytes) const;
-  std::string Read(const std::string& relative) const;
-  // The whole tree, ticbase.dat in the sandbox itself only when asked for:
-  // comparing two proves a run moved, deleted or created nothing else.
-  Tree Snapshot(bool with_ticbase = false) const;
-  Child Start(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+  explicit Sandbox(const Tree& tree = {}, const fs::path& base = fs::temp_directory_path())
+      : root_(MakeTempDir(base, "corvane-e2e-")) {
+    for (const auto& [name, bytes] : tree)
+      name.ends_with('/') ? (void)fs::create_directories(Path(name)) : Write(name, bytes);
+  }
+  ~Sandbox() {
+    std::error_code ignored;
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(root_, ignored);
+  }
+  void Write(const std::string& relative, const std::string& bytes) const {
+    fs::create_directories(Path(relative).parent_path());
+    std::ofstream out(Path(relative), std::ios::binary | std::ios::trunc);
+    if (!(out << bytes)) throw std::runtime_error("cannot write " + relative);
+  }
+  Tree Snapshot(bool with_ticbase = false) const {
+    Tree tree;
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+      const std::string name = entry.path().lexically_relative(root_).generic_string();
+      const bool special = entry.is_symlink() || !(entry.is_regular_file() || entry.is_directory());
+      if (special || (entry.is_regular_file() && (name != "ticbase.dat" || with_ticbase)))
+        tree[name] = special ? "<special>" : Slurp(entry.path());
+      if (!special && entry.is_directory() && fs::is_empty(entry.path())) tree[name + "/"] = "";
+    }
+    return tree;
+  }
+  Child Start(const std::vector<std::string>& args, const RunOptions& options = {}) const {
+    std::vector<std::string> argv;
+    for (const std::string& word :
+         Split(UnderLauncher() ? std::getenv("CORVANE_LAUNCHER") : "", ' '))
+      if (!word.empty()) argv.push_back(word);
+    argv.push_back(options.program.empty() ? ProgramPath() : options.program);
+    argv.insert(argv.end(), args.begin(), args.end());
+    // Output goes beside the sandbox, never into it where the program sees it.
+    Child child{-1, MakeTempDir(fs::temp_directory_path(), "corvane-out-")};
+    if ((child.pid = fork()) == 0) {
+      const std::string out =
+          options.stdout_path.empty() ? (child.capture / "stdout").string() : options.stdout_path;
+      const int none = open("/dev/null", O_RDONLY), fd = O_WRONLY | O_CREAT | O_TRUNC;
+      if (dup2(none, 0) < 0 || dup2(open(out.c_str(), fd, 0644), 1) < 0 ||
+          dup2(open((child.capture / "stderr").c_str(), fd, 0644), 2) < 0 ||
+          chdir(Path(options.cwd).c_str()) != 0) {
+        _exit(127);
+      }
+      close_range(3, ~0U, 0);  // the program gets the three standard streams only
+      const rlimit limit = {options.max_files, options.max_files};
+      if ((options.max_files > 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) ||
+          (options.as_nobody && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))) {
+        _exit(127);
+      }
+      std::vector<char*> raw;
+      for (auto& word : argv) raw.push_back(word.data());
+      raw.push_back(nullptr);
+      execvp(raw[0], raw.data());
+      _exit(127);
+    }
+    return child;
+  }
   RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) const {
     return Finish(Start(args, options));
   }
@@ -117,6 +209,69 @@ class Sandbox {
  private:
   fs::path root_;
 };
+
+// ticbase.dat: records of 319 bytes.
+inline constexpr std::size_t kRecordSize = 319;
+// Where each text (a length byte, then up to its capacity) lies in a record:
+// key, file, area, description. The little-endian numbers follow at kSize:
+// the size (4 bytes), then origin and from, each four 2-byte numbers.
+inline constexpr std::size_t kText[][2] = {{0, 8}, {9, 12}, {278, 20}, {22, 255}}, kSize = 299;
+static_assert(std::endian::native == std::endian::little, "records are copied as they lie");
+struct Ticket {
+  std::string area = "", file = "";
+  std::int32_t size = 0;
+  std::string desc = "";
+  std::array<std::int16_t, 4> origin{}, from{};  // zone, net, node, point
+  std::string key = "";                          // empty: TK00000i for the i-th ticket, from 1
+};
+// Records with a filler of their own after every text: a reader must ignore
+// it and a rewrite in place keep it.
+inline std::string Database(const std::vector<Ticket>& tickets) {
+  std::string db;
+  for (std::size_t i = 0; i < tickets.size(); ++i) {
+    const Ticket& t = tickets[i];
+    std::string rec(kRecordSize, static_cast<char>(0xA1 + i % 50));
+    const std::string texts[] = {t.key.empty() ? Numbered("TK%06zu", i + 1) : t.key, t.file, t.area,
+                                 t.desc};
+    for (int f = 0; f < 4; ++f)
+      rec.replace(kText[f][0], texts[f].size() + 1, static_cast<char>(texts[f].size()) + texts[f]);
+    std::memcpy(&rec[kSize], &t.size, 4);
+    std::memcpy(&rec[kSize + 4], t.origin.data(), 8);
+    std::memcpy(&rec[kSize + 12], t.from.data(), 8);
+    db += rec;
+  }
+  return db;
+}
+// The records (all when none are named) with FileSize 0: marked or reported.
+inline std::string SizesCleared(std::string db, const std::vector<std::size_t>& records = {}) {
+  for (std::size_t r = 0; r < db.size() / kRecordSize; ++r)
+    if (records.empty() || std::ranges::count(records, r))
+      db.replace(r * kRecordSize + kSize, 4, 4, 0);
+  return db;
+}
+// Every record as "key,file,size,area,desc,origin,from", "|" between them;
+// an address as "zone:net/node.point", or empty for zone 0. A length that is
+// not a multiple of 319 throws.
+inline std::string Stored(const std::string& db) {
+  if (db.size() % kRecordSize != 0) throw std::runtime_error("partial record in ticbase.dat");
+  std::string all;
+  for (std::size_t at = 0; at < db.size(); at += kRecordSize) {
+    const auto text = [&](int f) {
+      const auto length = static_cast<std::uint8_t>(db[at + kText[f][0]]);
+      return db.substr(at + kText[f][0] + 1, std::min<std::size_t>(length, kText[f][1])) + ",";
+    };
+    std::int32_t size;
+    std::int16_t a[8];  // origin, from
+    std::memcpy(&size, &db[at + kSize], 4);
+    std::memcpy(a, &db[at + kSize + 4], 16);
+    const auto address = [&](int o) {
+      return a[o] ? Numbered("%d:%d/%d.%d", a[o], a[o + 1], a[o + 2], a[o + 3]) : "";
+    };
+    all += (at ? "|" : "") + text(0) + text(1) + Numbered("%d,", size) + text(2) + text(3) +
+           address(0) + "," + address(4);
+  }
+  return all;
+}
 
 // One run in a fresh sandbox: arguments ("|" between them), the tree before
 // (as Files() reads it), standard output, exit code, the tree after ("": as
@@ -128,27 +283,15 @@ struct Scenario {
   int exit = 0;
   std::string after = "", stored = "-";
 };
-void ExpectScenario(const Scenario& s, const Tree& texts = {});
-
-// ticbase.dat: records of 319 bytes.
-inline constexpr std::size_t kRecordSize = 319;
-struct Ticket {
-  std::string area = "", file = "";
-  std::int32_t size = 0;
-  std::string desc = "";
-  std::array<std::int16_t, 4> origin{}, from{};  // zone, net, node, point
-  std::string key = "";                          // empty: TK00000i for the i-th ticket, from 1
-};
-// Records with a filler of their own after every text: a reader must ignore
-// it and a rewrite in place keep it.
-std::string Database(const std::vector<Ticket>& tickets);
-// The records (all when none are named) with FileSize 0: marked or reported.
-std::string SizesCleared(std::string db, const std::vector<std::size_t>& records = {});
-// Every record as "key,file,size,area,desc,origin,from", "|" between them;
-// an address as "zone:net/node.point", or empty for zone 0. A length that is
-// not a multiple of 319 throws.
-std::string Stored(const std::string& db);
+inline void ExpectScenario(const Scenario& s, const Tree& texts = {}) {
+  SCOPED_TRACE(s.args + " in " + s.before);
+  Sandbox box(Files(s.before, texts));
+  const RunResult run = box.Run(Split(s.args));
+  EXPECT_EQ(run.out, s.out);
+  EXPECT_EQ(run.exit_code, s.exit);
+  EXPECT_TRUE(s.exit > 1 ? Stopped(run.err, s.exit) : run.err.empty()) << run.err;
+  EXPECT_EQ(box.Snapshot(s.stored == "-"), Files(s.after.empty() ? s.before : s.after, texts));
+  EXPECT_EQ(s.stored == "-" ? "-" : Stored(Slurp(box.Path("ticbase.dat"))), s.stored);
+}
 
 }  // namespace corvane::test
-
-#endif  // CORVANE_TESTS_E2E_HARNESS_H_

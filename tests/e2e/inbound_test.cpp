@@ -94,8 +94,6 @@ TEST(Inbound, WhereTicketsAndFilesEndUp) {
        Mode0Out(moved + "|Destination cleared" + back), 0, one + "bad/TK000001.tic=older", echo},
       {"0|in|bad", "in/ab.tic=@plain in/NEWS.ZIP=data bad/",
        Mode0Out("ab.tic.TIC: NEWS.ZIP" + back), 0, "", "ab.tic,NEWS.ZIP,4,,,,"},
-      {"0|in|bad", "in/newfiles01.tic=@plain in/NEWS.ZIP=data bad/",
-       Mode0Out("newfiles.TIC: NEWS.ZIP" + back), 0, "", "newfiles,NEWS.ZIP,4,,,,"},
       {"0|in|bad", "in/newfiles01.tic=@plain in/NEWS.ZIP=data in/NEWFILES.TIC=@gone bad/",
        Mode0Out("newfiles.TIC: NEWS.ZIP" + back), 0, "", "newfiles,NEWS.ZIP,4,,,,"},
       {"0|in|bad", keyed, Mode0Out("TK000001.TIC: VERYLONGNAME"), 0,
