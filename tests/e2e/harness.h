@@ -3,7 +3,8 @@
 // in a fresh temporary directory and hands back exactly what it wrote. It
 // reads and builds ticbase.dat records on its own, so a layout fault in the
 // program cannot hide behind a shared definition.
-#pragma once
+#ifndef CORVANE_TESTS_E2E_HARNESS_H_
+#define CORVANE_TESTS_E2E_HARNESS_H_
 
 #include <fcntl.h>
 #include <grp.h>
@@ -295,3 +296,5 @@ inline void ExpectScenario(const Scenario& s, const Tree& texts = {}) {
 }
 
 }  // namespace corvane::test
+
+#endif  // CORVANE_TESTS_E2E_HARNESS_H_

@@ -56,7 +56,7 @@ class PlatformTest : public ::testing::Test {
     DirEntry entry;
     for (bool found = FindFirst(P(mask), &search, &entry) == Ok; found;
          found = FindNext(&search, &entry)) {
-      names += (names.empty() ? "" : " ") + Str(entry.View());
+      names.append(names.empty() ? "" : " ").append(entry.View());
     }
     return names;
   }
@@ -198,9 +198,8 @@ TEST_F(NameIndexTest, CaseTiesAndChangesByAnotherProgram) {
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE(i);
-    const Str dir = "t" + std::to_string(i) + "/";
-    std::istringstream names("seed " +
-                             c.on_disk);  // the directory, also when nothing else is in it
+    const Str dir = Str("t").append(std::to_string(i)).append("/");
+    std::istringstream names(c.on_disk + " seed");  // seed: the directory, also when empty
     for (Str name; names >> name;) Put(dir + name);
     EXPECT_EQ(Search(dir + c.asked), c.found);
     const std::size_t arrow = c.change.find('>');

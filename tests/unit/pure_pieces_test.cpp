@@ -132,7 +132,8 @@ Str Read(const Str& lines) {
   EXPECT_EQ(ReadTicket(&reader, &record), os::Ok) << text;
   EXPECT_EQ(record.FileSize, 0) << text;
   Str read = S(record.Area) + "/" + S(record.Description) + "/" + S(record.FileName);
-  for (const NetAddress& a : {record.Origin, record.From}) read += "/" + (a.Zone ? Parts(a) : "");
+  for (const NetAddress& a : {record.Origin, record.From})
+    read.append("/").append(a.Zone ? Parts(a) : "");
   return read;
 }
 
