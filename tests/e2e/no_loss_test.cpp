@@ -219,7 +219,12 @@ TEST(NoLoss, FullDiskLosesNothing) {
 TEST(LockAndKill, OneRunAtATimePerWorkingDirectory) {
   Sandbox box(Files("bad/"));
   WriteNode(box, UnderLauncher() ? 300 : 3000, [](int) { return 100; });
-  const Child first = box.Start({"0", "in", "bad"});
+  // The first run's console is a pipe nobody reads: once it is full the run
+  // waits, holding the lock, however fast it got there.
+  const fs::path pipe = MakeTempDir(fs::temp_directory_path(), "corvane-pipe-") / "out";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const int unread = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  const Child first = box.Start({"0", "in", "bad"}, {.stdout_path = pipe.string()});
   ASSERT_TRUE(WaitFor([&] { return fs::exists(box.Path("bad/F000000.ZIP")); }));
   ASSERT_EQ(kill(first.pid, SIGSTOP), 0);
   const Tree before = box.Snapshot(true);
@@ -237,6 +242,8 @@ TEST(LockAndKill, OneRunAtATimePerWorkingDirectory) {
   EXPECT_EQ(box.Snapshot(true), before);
   kill(first.pid, SIGKILL);
   Finish(first);
+  close(unread);
+  fs::remove_all(pipe.parent_path());
   const RunResult next = box.Run({"0", "in", "bad"});
   EXPECT_TRUE(next.out.starts_with(Preamble(0) + Lines("Processing incoming TICs..."))) << next.out;
   EXPECT_EQ(next.exit_code, 0);
