@@ -278,10 +278,13 @@ TEST_F(NameIndexTest, OwnChangesAreSeenWithoutARescan) {
 TEST_F(NameIndexTest, AnIndexHoldsOneExtensionUntilAnotherIsAsked) {
   Put("bad/a.bad bad/B.Bad bad/b.BAD bad/c.zip bad/d");
   const std::size_t scans = posix::ScanCount();
+  const auto open_files = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  const auto files_before = open_files();
   const std::pair<const char*, const char*> probes[] = {
       {"A.BAD", "a.bad"}, {"b.bad", "B.Bad"}, {"c.bad", ""}, {"C.ZIP", "c.zip"}, {"D", "d"}};
   for (const auto& [asked, found] : probes) EXPECT_EQ(Search(Str("bad/") + asked), found);
   EXPECT_EQ(posix::ScanCount(), scans + 2);
+  EXPECT_EQ(open_files(), files_before);  // each scan closes its directory
 }
 
 // A directory that cannot be read is an error, never "no such file", for a

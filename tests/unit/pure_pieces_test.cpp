@@ -87,6 +87,7 @@ TEST(PureHelpers, MasksPatternsAndNameOrder) {
   EXPECT_EQ(
       J(os::EqualIgnoringCase("News.Zip", "NEWS.ZIP"), os::EqualIgnoringCase("a.zip", "a.zi")),
       "1|0|");
+  EXPECT_EQ(J(os::IsDeliverableName(Str(255, 'n')), os::IsDeliverableName(Str(256, 'n'))), "1|0|");
   const char* sorted[] = {"a.tic", "ab", "AB.tic", "ab.tic", "abc", "a_", "B.tic", "c.tic"};
   for (std::size_t i = 0; i < std::size(sorted); ++i) {
     EXPECT_EQ(os::CompareNames(sorted[i], sorted[i]), 0) << sorted[i];
