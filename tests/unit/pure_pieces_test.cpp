@@ -140,7 +140,8 @@ Str Read(const Str& lines) {
 
 // A TAB is no blank ending a keyword, but the fifth character of a "File"
 // line is skipped whatever it is; an LF alone is part of the line, a lone CR
-// ends one. Lines are cut at 255 characters, the fields at their capacity.
+// ends one, and a NUL is a character like any other. Lines are cut at 255
+// characters, the fields at their capacity.
 TEST(PureHelpers, TicketLinesAreReadByTheirKeywords) {
   const Str a200(200, 'a'), b100(100, 'b'), d250(250, 'd');
   const std::pair<Str, Str> cases[] = {
@@ -162,7 +163,8 @@ TEST(PureHelpers, TicketLinesAreReadByTheirKeywords) {
       {"File a.zip|File ..\\x|", "////"},
       {"Area a\rFile x\r", "A//X//"},
       {"Area b||File x", "B//X//"},
-      {"Area c\nFile x\n", "C\nFILE////"}};
+      {"Area c\nFile x\n", "C\nFILE////"},
+      {Str("Area d|") + '\0' + "line|File x|", "D//X//"}};
   for (const auto& [lines, want] : cases) EXPECT_EQ(Read(lines), want) << lines;
 }
 
