@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -93,8 +94,9 @@ inline bool Stopped(const std::string& err, int n) {
          !std::isdigit(static_cast<unsigned char>(err[lead.size()]));
 }
 inline std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::ostringstream bytes;
+  bytes << std::ifstream(path, std::ios::binary).rdbuf();
+  return std::move(bytes).str();
 }
 inline fs::path MakeTempDir(const fs::path& base, const char* stem) {
   std::string pattern = (base / stem).string() + "XXXXXX";
