@@ -102,9 +102,15 @@ void WriteNode(const Sandbox& box, int count, const Sizes& size) {
     box.Write(Numbered("in/f%06d.zip", n), FileBytes(n, size));
   }
 }
-bool WaitFor(const std::function<bool()>& done) {  // for up to a minute
-  for (int polls = 0; polls < 300000; ++polls, usleep(200))
+// Whether `done` came true while the run went on (for up to a minute); a run
+// that ended first is not waited for.
+bool WaitFor(const Child& run, const std::function<bool()>& done) {
+  for (int polls = 0; polls < 300000; ++polls, usleep(200)) {
+    siginfo_t ended{};
     if (done()) return true;
+    if (waitid(P_PID, run.pid, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0)
+      return done();
+  }
   return false;
 }
 
@@ -225,7 +231,7 @@ TEST(LockAndKill, OneRunAtATimePerWorkingDirectory) {
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   const int unread = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
   const Child first = box.Start({"0", "in", "bad"}, {.stdout_path = pipe.string()});
-  ASSERT_TRUE(WaitFor([&] { return fs::exists(box.Path("bad/F000000.ZIP")); }));
+  ASSERT_TRUE(WaitFor(first, [&] { return fs::exists(box.Path("bad/F000000.ZIP")); }));
   ASSERT_EQ(kill(first.pid, SIGSTOP), 0);
   const Tree before = box.Snapshot(true);
   for (const char* args : {"0|in|bad", "1|bad|.", "2|*|report.txt"}) {
@@ -268,7 +274,7 @@ void KillAgainAndAgain(const Sandbox& box, const std::string& bad, int count, co
   for (std::function<bool()> ready; kills < most && (ready = due(random)); ++kills) {
     SCOPED_TRACE(testing::Message() << "kill " << kills);
     const Child run = box.Start({"0", "in", bad});
-    WaitFor(ready);
+    WaitFor(run, ready);
     usleep(random() % pause);
     kill(run.pid, SIGKILL);
     Finish(run);

@@ -18,7 +18,8 @@ const std::string kNoFooter = Lines("Footer not added due Suffix.Nef missing");
 // stopped run leaves area files; the next run reports them first, in name
 // order, each entry once with its heading (also when their area has nothing
 // new), counted in subtotals and total, then the areas new in this run, and
-// deletes them once the report is whole. 00000000.nef belongs to area
+// deletes them once the report is whole; an empty one (a run stopped as it
+// created it) only goes. 00000000.nef belongs to area
 // ZERO.C5YP3ZQ, whose CRC ends at 0, the value marking a free slot; the
 // left-over's name may come in any case. Sizes, sums and file counts wider
 // than their columns (areas FIDOBIG.*, FIDOMANY) keep every digit. Areas:
@@ -116,7 +117,7 @@ TEST(Report, WholeReportsByteForByte) {
                           Section("AREA256", {entry("F256.ZIP")}, "1") +
                           Lines("| Total of 2 in 2 file(s)|")}};
   const std::string both = kNoHeader + kNoFooter,
-                    leftovers = " 00000000.nef=@zero 0BADF00D.nef=@gone";
+                    leftovers = " 00000000.nef=@zero 0BADF00D.nef=@gone DEADBEEF.NEF=";
   const Scenario cases[] = {
       {"2|fido|report.txt", "ticbase.dat=@fido", Console(both), 0,
        "ticbase.dat=@fido_after report.txt=@fido_report"},
