@@ -120,8 +120,8 @@ TEST_F(PlatformTest, SearchesErrorNumbersAndWrites) {
   fs::permissions(dir_ / "in/locked.tic", fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(Get("in/locked.tic") + Get("bad/FILE.ZIP") + Get("in/file.zip"), "xoldnew");
   // Every component resolves ignoring case, and a file keeps its name on disk;
-  // a record file is cut back to its whole records after a failed append, and
-  // written on from there.
+  // a record file is appended to, cut back to its whole records after a failed
+  // append, and written on from there.
   Put("Inbound/Sub/report.txt", "old content");
   Put("db", "0123456789");
   std::uint64_t length = 0;
@@ -132,6 +132,9 @@ TEST_F(PlatformTest, SearchesErrorNumbersAndWrites) {
   EXPECT_EQ(Listing("Inbound/Sub") + " " + Get("Inbound/Sub/report.txt"), "report.txt new");
   ASSERT_EQ(OpenExisting(P("DB"), FileAccess::ReadWrite, &file, &length), Ok);
   EXPECT_EQ(length, 10u);
+  ASSERT_EQ(SeekToEnd(file, &length), Ok);
+  ASSERT_EQ(Write(file, "ab", 2), Ok);
+  EXPECT_EQ(SeekToEnd(file, &length) == Ok ? length : 0, 12u);  // the end moved with the write
   ASSERT_EQ(Truncate(file, 4), Ok);
   ASSERT_EQ(Write(file, "x", 1), Ok);
   ASSERT_EQ(Close(&file), Ok);
