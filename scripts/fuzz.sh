@@ -6,7 +6,7 @@
 #
 #   scripts/fuzz.sh [seconds per target, default 20] [target...]
 #
-# Targets: ticket address record template mask name_rules (default: all).
+# Targets: ticket address record template name_rules (default: all).
 # New inputs the fuzzer finds go to a temporary directory, not the repo;
 # an input that fails is kept in build-fuzz/findings/ and the command that
 # replays it is printed.
@@ -26,7 +26,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(ticket address record template mask name_rules)
+((${#targets[@]})) || targets=(ticket address record template name_rules)
 
 fuzzer_runtime() {
   command -v clang++ >/dev/null &&

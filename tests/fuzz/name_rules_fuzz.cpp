@@ -1,11 +1,13 @@
-// The name rules: the Win32 ones that both builds apply to every name a
-// directory lists, every name a ticket gives and every search pattern, and
-// Input: three texts, each but the last ended by a
-// backslash and one more byte (a doubled backslash stands for one).
+// Names and patterns: the Win32 name rules that both builds apply to every
+// name a directory lists, a ticket gives or a search pattern holds, and the
+// report's area mask, as the command line and the stored records give it.
+// Input: three texts, split as FuzzedDataProvider splits random-length
+// strings (each but the last ended by a backslash and one more byte).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "base/paths.h"
 #include "fuzz_check.h"
+#include "report/mask_match.h"
 
 // What a wildcard match means, by dynamic programming over the prefixes:
 // slow, but plainly right, and with backtracking after every "*".
@@ -45,5 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string fa = Folded(a), fb = Folded(b);
   CORVANE_REQUIRE(os::EqualIgnoringCase(a, b) == (fa == fb));
   CORVANE_REQUIRE((os::CompareNames(a, b) <=> 0) == (fa != fb ? fa <=> fb : a <=> b));
+  // An area mask ignores case, selects by the name's start when it has no
+  // wildcards, and once used up ignores the rest of a name.
+  const bool selects = MaskMatch(pattern.View(), name.View());
+  CORVANE_REQUIRE(MaskMatch(fa, fb) == selects);
+  if (!os::HasWildcards(a)) CORVANE_REQUIRE(selects == fb.starts_with(fa));
+  if (selects) CORVANE_REQUIRE(MaskMatch(a, b + c));
   return 0;
 }
