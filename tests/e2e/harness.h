@@ -7,9 +7,7 @@
 #define CORVANE_TESTS_E2E_HARNESS_H_
 
 #include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -125,11 +123,8 @@ struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit by itself
 };
 struct RunOptions {
-  std::string program = "";      // empty: ProgramPath()
   std::string stdout_path = "";  // standard output goes there (out stays empty)
   std::string cwd = "";          // the working directory, within the sandbox
-  rlim_t max_files = 0;          // RLIMIT_NOFILE when not 0
-  bool as_nobody = false;        // run as user and group 65534
 };
 struct Child {
   pid_t pid;
@@ -178,7 +173,7 @@ class Sandbox {
     for (const std::string& word :
          Split(UnderLauncher() ? std::getenv("CORVANE_LAUNCHER") : "", ' '))
       if (!word.empty()) argv.push_back(word);
-    argv.push_back(options.program.empty() ? ProgramPath() : options.program);
+    argv.push_back(ProgramPath());
     argv.insert(argv.end(), args.begin(), args.end());
     // Output goes beside the sandbox, never into it where the program sees it.
     Child child{-1, MakeTempDir(fs::temp_directory_path(), "corvane-out-")};
@@ -192,11 +187,6 @@ class Sandbox {
         _exit(127);
       }
       close_range(3, ~0U, 0);  // the program gets the three standard streams only
-      const rlimit limit = {options.max_files, options.max_files};
-      if ((options.max_files > 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) ||
-          (options.as_nobody && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))) {
-        _exit(127);
-      }
       std::vector<char*> raw;
       for (auto& word : argv) raw.push_back(word.data());
       raw.push_back(nullptr);

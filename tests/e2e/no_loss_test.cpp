@@ -1,7 +1,6 @@
 // Faults that would lose a file, a ticket, a record or an announcement, or
-// end a failure with exit 0: failing directory searches, full disks, control
-// bytes reaching the output raw, a second run beside a working one, and runs
-// killed at any moment.
+// end a failure with exit 0: full disks, control bytes reaching the output
+// raw, a second run beside a working one, and runs killed at any moment.
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,34 +26,6 @@ struct Tmpfs {
   fs::path at;
   bool mounted;
 };
-
-// A directory search failing for another reason than "no such entry" is a
-// stop with that error, not "no file here": no file descriptor left (4), or
-// an inbound the program may enter but not read (5, as a user not root). The
-// file's name differs in case from the ticket's, so the program must read the
-// directory. The ticket and its file stay where they are.
-TEST(NoLoss, FailingDirectorySearchStops) {
-  if (UnderLauncher()) GTEST_SKIP() << "open-file limits and users are set up from POSIX";
-  for (const int stop : {4, 5}) {
-    SCOPED_TRACE(stop);
-    if (stop == 5 && geteuid() != 0) GTEST_SKIP() << "running as another user needs root";
-    const Tree node =
-        Files("in/TK000001.tic=@t in/NEWS.ZIP=abc bad/", {{"t", Lines("File news.zip")}});
-    Sandbox box(node);
-    if (stop == 5) {
-      for (const char* dir : {"", "bad"}) fs::permissions(box.Path(dir), fs::perms::all);
-      fs::permissions(box.Path("in"), fs::perms{0311});  // to enter, not to read
-    }
-    const RunResult run =
-        box.Run({"0", "in", "bad"}, {.max_files = stop == 4 ? 4u : 0u, .as_nobody = stop == 5});
-    if (stop == 5 && run.exit_code == 127 && run.out.empty()) {
-      GTEST_SKIP() << "the program's directory is closed to other users here";
-    }
-    EXPECT_TRUE(Stopped(run.err, stop)) << run.err;
-    EXPECT_EQ(run.exit_code, stop);
-    EXPECT_EQ(box.Snapshot(), node);
-  }
-}
 
 // Bytes below 32 never reach the console, a report or an area file, apart
 // from the line ends the program writes itself: each is written as a space.

@@ -8,7 +8,6 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/name_index_posix.h"
@@ -139,38 +138,6 @@ TEST_F(PlatformTest, SearchesErrorNumbersAndWrites) {
   ASSERT_EQ(Write(file, "x", 1), Ok);
   ASSERT_EQ(Close(&file), Ok);
   EXPECT_EQ(Get("db"), "0123x");
-}
-
-// Across file systems a move is a copy and a delete; the source goes only
-// once the copy is whole, the copy goes under a hidden name (one a killed run
-// left is replaced), and the target is never replaced. Under Wine, Z: is the
-// Linux root and /dev/shm a file system apart from the prefix's drive C:.
-TEST_F(PlatformTest, MoveAcrossFileSystems) {
-#ifdef _WIN32
-  const fs::path other = "Z:\\dev\\shm";
-  if (!fs::is_directory(other)) GTEST_SKIP() << "no second volume at Z:\\dev\\shm";
-#else
-  const fs::path other = "/dev/shm";
-  struct ::stat here {
-  }, there{};
-  if (::stat(other.c_str(), &there) != 0 || ::stat(dir_.parent_path().c_str(), &here) != 0 ||
-      here.st_dev == there.st_dev) {
-    GTEST_SKIP() << "no second file system at /dev/shm";
-  }
-#endif
-  const fs::path target = other / dir_.filename();
-  fs::create_directories(target);
-  Put("in/big.zip", Str(200000, 'z'));
-  Put("in/taken.zip", "new");
-  std::ofstream(target / "taken.zip") << "keep";
-  std::ofstream(target / ".BIG.ZIP.part") << "left by a killed run";
-  const Str to = (target / "").string();
-  EXPECT_EQ(MoveFileTo(P("in/big.zip"), to + "BIG.ZIP"), Ok);
-  EXPECT_EQ(MoveFileTo(P("in/taken.zip"), to + "taken.zip"), AlreadyExists);
-  EXPECT_EQ(Listing("in") + " " + Get("in/taken.zip"), "taken.zip new");
-  EXPECT_EQ(Get(target / "BIG.ZIP") + Get(target / "taken.zip"), Str(200000, 'z') + "keep");
-  EXPECT_EQ(std::distance(fs::directory_iterator(target), {}), 2);  // no .part left
-  fs::remove_all(target);
 }
 
 #ifndef _WIN32
