@@ -125,6 +125,7 @@ TEST_F(PlatformTest, SearchesErrorNumbersAndWrites) {
   Put("db", "0123456789");
   std::uint64_t length = 0;
   ASSERT_EQ(CreateTruncated(P("INBOUND/sub/REPORT.TXT"), &file), Ok);
+  EXPECT_EQ(SeekToEnd(file, &length) == Ok ? length : 9, 0u);  // emptied, whatever it held
   ASSERT_EQ(Write(file, "new", 3), Ok);
   ASSERT_EQ(Close(&file), Ok);
   EXPECT_EQ(Close(&file), FileNotOpen);

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/paths.h"
 #include "base/text_helpers.h"
 #include "inbound/ticket_reader.h"
 #include "platform/name_rules.h"
@@ -78,7 +79,8 @@ TEST(PureHelpers, TextToNumber) {
 
 // "pattern|name=MW": M as a report mask (a name's start, no backtracking),
 // W as a file pattern (the whole name); names sort ignoring case, ties in byte
-// order, letters compared as capitals.
+// order, letters compared as capitals. A blank is a character of a name like
+// any other; a ticket's file name is no directory and holds no control byte.
 TEST(PureHelpers, MasksPatternsAndNameOrder) {
   const Str matches =
       "|=11, |ANY=10, NEWS|NEW=00, N?WS|NEWS=11, N*S|NEWSX=10, N*S|NEWT=00, *B|XB=11, "
@@ -92,7 +94,10 @@ TEST(PureHelpers, MasksPatternsAndNameOrder) {
   EXPECT_EQ(
       J(os::EqualIgnoringCase("News.Zip", "NEWS.ZIP"), os::EqualIgnoringCase("a.zip", "a.zi")),
       "1|0|");
-  EXPECT_EQ(J(os::IsDeliverableName(Str(255, 'n')), os::IsDeliverableName(Str(256, 'n'))), "1|0|");
+  EXPECT_EQ(J(os::IsDeliverableName(Str(255, 'n')), os::IsDeliverableName(Str(256, 'n')),
+              os::IsDeliverableName("a b.tic"), IsSafeFileName("a b.zip"), IsSafeFileName(""),
+              IsSafeFileName("."), IsSafeFileName(".."), IsSafeFileName("a\x1f")),
+            "1|0|1|1|0|0|0|0|");
   const char* sorted[] = {"a.tic", "ab", "AB.tic", "ab.tic", "abc", "a_", "B.tic", "c.tic"};
   for (std::size_t i = 0; i < std::size(sorted); ++i) {
     EXPECT_EQ(os::CompareNames(sorted[i], sorted[i]), 0) << sorted[i];
