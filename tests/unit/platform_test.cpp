@@ -206,8 +206,9 @@ TEST_F(NameIndexTest, OperationsFollowEntriesRenamedBehindTheirBack) {
 }
 
 // The program's own creations, moves and deletes are answered without a new
-// scan, also once the table has grown and reclaimed removed and renamed
-// names; another program's change after them is not taken for one of them.
+// scan; another program's change after them is not taken for one of them.
+// (The end-to-end runs over thousands of tickets grow the table and reclaim
+// the names moved out of it.)
 TEST_F(NameIndexTest, OwnChangesAreSeenWithoutARescan) {
   Put("in/ bad/");
   for (const char* name : {"in/none", "in/none.txt", "bad/none.txt"}) EXPECT_EQ(Search(name), "");
@@ -221,23 +222,7 @@ TEST_F(NameIndexTest, OwnChangesAreSeenWithoutARescan) {
   EXPECT_EQ(Search("bad/MOVED.TXT"), "Moved.txt");
   EXPECT_EQ(RemoveFile(P("bad/moved.txt")), Ok);
   EXPECT_EQ(Search("bad/Moved.txt"), "");
-  constexpr int Count = 2000;
-  const auto in = [this](const char* prefix, int i) {
-    return P("in/" + (prefix + std::to_string(i)));
-  };
-  for (int i = 0; i < Count; ++i) {
-    ASSERT_EQ(CreateTruncated(in("N", i) + ".TXT", &file), Ok);
-    ASSERT_EQ(Close(&file), Ok);
-  }
-  for (int i = 0; i < Count; i += 2) ASSERT_EQ(RemoveFile(in("n", i) + ".txt"), Ok);
-  for (int i = 1; i < Count; i += 4) ASSERT_EQ(MoveFileTo(in("n", i) + ".txt", in("m", i)), Ok);
-  for (int i = 0; i < Count; ++i) {
-    const Str n = std::to_string(i);
-    EXPECT_EQ(Search("in/n" + n + ".txt"), i % 4 == 3 ? "N" + n + ".TXT" : "") << i;
-    EXPECT_EQ(Search("in/M" + n), i % 4 == 1 ? "m" + n : "") << i;
-  }
   EXPECT_EQ(posix::ScanCount(), scans);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "in"), {}), Count / 2);
   usleep(20000);  // past the directory's time stamp
   Put("in/late.txt");
   EXPECT_EQ(Search("in/LATE.TXT"), "late.txt");
