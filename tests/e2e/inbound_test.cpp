@@ -52,9 +52,10 @@ TEST(Inbound, TicketsWithoutUsableFileAreLeftAlone) {
 // another ticket. The record is written before any move and stays whatever
 // the moves do. A missing inbound or BadTics is stop 3 before anything
 // changes (not an emptied database and "Done."); an empty name is the
-// current directory. A ticket whose last File names a missing file (or "ATE"
-// from "Filedate", a directory, a *.tic name) is no ticket to take in:
-// nothing is stored, moved or deleted, least of all an old copy in BadTics.
+// current directory; a ticbase.dat in another directory
+// is a file like any other. A ticket whose last File names a missing file (or "ATE" from
+// "Filedate", a directory, a *.tic name) is no ticket to take in: nothing is stored, moved or
+// deleted, least of all an old copy in BadTics.
 TEST(Inbound, WhereTicketsAndFilesEndUp) {
   const Tree texts = {{"tic", Lines("Area echo|File news.zip")},
                       {"t1", Lines("Area one|Desc text|Origin 1:2/3|From 4:5/6.7|File news.zip")},
@@ -71,7 +72,8 @@ TEST(Inbound, WhereTicketsAndFilesEndUp) {
                       {"dir", Lines("File a.zip|File subdir")},
                       {"self", Lines("File TK000001.TIC")},
                       {"lower", Lines("Area x|File tk000001.tic")},
-                      {"junk", std::string(kRecordSize, 'r')}};
+                      {"junk", std::string(kRecordSize, 'r')},
+                      {"base", Lines("File TicBase.Dat")}};
   const std::string one = "in/TK000001.tic=@tic in/NEWS.ZIP=new ",
                     echo = "TK000001,NEWS.ZIP,3,ECHO,,,";
   const std::string moved = "TK000001.TIC: NEWS.ZIP",
@@ -108,6 +110,9 @@ TEST(Inbound, WhereTicketsAndFilesEndUp) {
       {"1|nothere|.", node, Preamble(1), 3},
       {"0||bad", "bad/ ticbase.dat=@db", Mode0Out(""), 0, "bad/ ticbase.dat="},
       {"0|in|", "in/ ticbase.dat=@db", Mode0Out(""), 0, "in/ ticbase.dat="},
+      {"0|in|bad", "in/TK000001.tic=@base in/ticbase.dat=db bad/",
+       Mode0Out("TK000001.TIC: TICBASE.DAT"), 0, "in/ bad/TICBASE.DAT=db bad/TK000001.tic=@base",
+       "TK000001,TICBASE.DAT,2,,,,"},
       {"1||.", "ticbase.dat=@db",
        Preamble(1) + Lines("Checking stored info...|0. A.ZIP is ok|Done.")}};
   for (const std::string files :

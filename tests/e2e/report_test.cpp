@@ -161,8 +161,8 @@ TEST(Report, TemplatesFrameTheReportWhereverItGoes) {
       CrLf({"New files " + d, d + "|" + d + "|" + d + "s", "by " + pid + ", " + pid + "gin",
             "@" + d + " and " + pid + d, "5 @ 10, @5, " + pid + ", end@", "", "lf stays"});
   const std::string tail = Lines("-- " + pid + " --|Made " + d);
-  const std::string body = Section("ABC", {" F.ZIP                10 Stamp @date stays"}, "10") +
-                           Lines("| Total of 10 in 1 file(s)|");
+  const std::string body = Section("ABC", {" F.ZIP                 1 Stamp @date stays"}, "1") +
+                           Lines("| Total of 1 in 1 file(s)|");
   struct Case {
     std::string path;
     bool prefix, suffix, new_files;
@@ -185,7 +185,7 @@ TEST(Report, TemplatesFrameTheReportWhereverItGoes) {
     SCOPED_TRACE(testing::Message() << "'" << c.path << "' " << c.special << ", prefix " << c.prefix
                                     << ", suffix " << c.suffix << ", new files " << c.new_files);
     if (!c.special.empty() && UnderLauncher()) continue;
-    const std::string db = Database({c.new_files ? Ticket{"ABC", "F.ZIP", 10, "Stamp @date stays"}
+    const std::string db = Database({c.new_files ? Ticket{"ABC", "F.ZIP", 1, "Stamp @date stays"}
                                                  : Ticket{"OTHER", "F.ZIP", 10}});
     Tree after = {{"ticbase.dat", c.new_files ? SizesCleared(db) : db}};
     if (c.prefix) after["prefix.nef"] = prefix;

@@ -80,13 +80,14 @@ TEST(PureHelpers, TextToNumber) {
 // "pattern|name=MW": M as a report mask (a name's start, no backtracking),
 // W as a file pattern (the whole name); names sort ignoring case, ties in byte
 // order, letters compared as capitals. A blank is a character of a name like
-// any other; a ticket's file name is no directory and holds no control byte.
+// any other; a control byte is in no name a search delivers nor in a ticket's
+// file name, which is no directory either.
 TEST(PureHelpers, MasksPatternsAndNameOrder) {
   const Str matches =
       "|=11, |ANY=10, NEWS|NEW=00, N?WS|NEWS=11, N*S|NEWSX=10, N*S|NEWT=00, *B|XB=11, "
       "NEWS*|NEWS=11, *|=11, \xE4|\xC4=00, **|A=11, A*C|ABCBC=11, *.tic|.tic=11, "
       "*.tic|a.tic.bak=10, *.tic|atic=00, ?.tic|ab.tic=00, a?c|ABC=11, a*b*c|aXXbYYc=11, "
-      "a*b*c|aXXbYY=00, *ab|aab=01";
+      "a*b*c|aXXbYY=00, *ab|aab=01, a?|A=00";
   Walk(matches, [](const Str& c) {
     const Str pattern = c.substr(0, c.find('|')), name = c.substr(c.find('|') + 1);
     return S(MaskMatch(pattern, name)) + S(os::WildcardMatch(pattern, name));
@@ -95,9 +96,10 @@ TEST(PureHelpers, MasksPatternsAndNameOrder) {
       J(os::EqualIgnoringCase("News.Zip", "NEWS.ZIP"), os::EqualIgnoringCase("a.zip", "a.zi")),
       "1|0|");
   EXPECT_EQ(J(os::IsDeliverableName(Str(255, 'n')), os::IsDeliverableName(Str(256, 'n')),
-              os::IsDeliverableName("a b.tic"), IsSafeFileName("a b.zip"), IsSafeFileName(""),
-              IsSafeFileName("."), IsSafeFileName(".."), IsSafeFileName("a\x1f")),
-            "1|0|1|1|0|0|0|0|");
+              os::IsDeliverableName("a b.tic"), os::IsDeliverableName("a\x1f.tic"),
+              IsSafeFileName("a b.zip"), IsSafeFileName(""), IsSafeFileName("."),
+              IsSafeFileName(".."), IsSafeFileName("a\x1f")),
+            "1|0|1|0|1|0|0|0|0|");
   const char* sorted[] = {"a.tic", "ab", "AB.tic", "ab.tic", "abc", "a_", "B.tic", "c.tic"};
   for (std::size_t i = 0; i < std::size(sorted); ++i) {
     EXPECT_EQ(os::CompareNames(sorted[i], sorted[i]), 0) << sorted[i];
