@@ -204,7 +204,11 @@ TEST(LockAndKill, OneRunAtATimePerWorkingDirectory) {
   const int unread = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
   const Child first = box.Start({"0", "in", "bad"}, {.stdout_path = pipe.string()});
   ASSERT_TRUE(WaitFor(first, [&] { return fs::exists(box.Path("bad/F000000.ZIP")); }));
+  // A stop signal takes effect a moment after kill() returns: the snapshot
+  // waits until the run stands still, or it may catch a move in flight.
+  siginfo_t stopped{};
   ASSERT_EQ(kill(first.pid, SIGSTOP), 0);
+  ASSERT_EQ(waitid(P_PID, first.pid, &stopped, WSTOPPED), 0);
   const Tree before = box.Snapshot(true);
   for (const char* args : {"0|in|bad", "1|bad|.", "2|*|report.txt"}) {
     SCOPED_TRACE(args);
