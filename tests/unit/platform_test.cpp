@@ -233,21 +233,24 @@ TEST_F(NameIndexTest, OwnChangesAreSeenWithoutARescan) {
 // every name left is still found when asked in capitals, which on POSIX only
 // the index can answer, and none deleted comes back, all without a scan.
 TEST_F(NameIndexTest, ThousandsOfOwnDeletesKeepEveryOtherName) {
-  const auto path = [](int n, const char* stem) {
-    return "t" + std::to_string(n % 100) + "/" + stem + std::to_string(n) + ".zip";
+  const auto name = [](int n, const char* stem) {  // <stem><n>.zip
+    return Str(stem).append(std::to_string(n)).append(".zip");
+  };
+  const auto path = [&](int n, const char* stem) {  // in directory t<n % 100>
+    return Str("t").append(std::to_string(n % 100)).append("/").append(name(n, stem));
   };
   Str names, expected, found;
-  for (int n = 0; n < 3000; ++n) names += path(n, "f") + " ";
+  for (int n = 0; n < 3000; ++n) names.append(path(n, "f")).append(" ");
   Put(names);
-  for (int n = 0; n < 100; ++n) EXPECT_EQ(Search(path(n, "F")), "f" + std::to_string(n) + ".zip");
+  for (int n = 0; n < 100; ++n) EXPECT_EQ(Search(path(n, "F")), name(n, "f"));
   const std::size_t scans = posix::ScanCount();
   for (int n = 1; n < 3000; n += n % 3) {  // all but every third
     EXPECT_EQ(RemoveFile(P(path(n, "f"))), Ok);
   }
   for (int n = 0; n < 3000; ++n) {
-    expected += n % 3 == 0 ? "f" + std::to_string(n) + ".zip " : "- ";
+    expected.append(n % 3 == 0 ? name(n, "f") : "-").append(" ");
     const Str held = Search(path(n, "F"));
-    found += (held.empty() ? "-" : held) + " ";
+    found.append(held.empty() ? "-" : held).append(" ");
   }
   EXPECT_EQ(found, expected);
   EXPECT_EQ(posix::ScanCount(), scans);
