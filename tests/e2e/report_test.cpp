@@ -138,7 +138,8 @@ TEST(Report, WholeReportsByteForByte) {
 
 // The templates frame the report wherever it goes, with @date and @pid
 // expanded (any letter case, not inside a longer word), up to a Ctrl-Z;
-// entries are copied, not expanded. A missing template is reported only
+// entries are copied, not expanded, and one of a single byte still has its
+// total. A missing template is reported only
 // where it would be used; a run without new files leaves no report, not even
 // an older one. A report that cannot be created goes to standard output, as
 // an empty name asks; so does one that would overwrite the program's own
