@@ -52,10 +52,10 @@ TEST(Inbound, TicketsWithoutUsableFileAreLeftAlone) {
 // another ticket. The record is written before any move and stays whatever
 // the moves do. A missing inbound or BadTics is stop 3 before anything
 // changes (not an emptied database and "Done."); an empty name is the
-// current directory; a ticbase.dat in another directory
-// is a file like any other. A ticket whose last File names a missing file (or "ATE" from
-// "Filedate", a directory, a *.tic name) is no ticket to take in: nothing is stored, moved or
-// deleted, least of all an old copy in BadTics.
+// current directory; a ticbase.dat in another directory is a file like any
+// other. A ticket whose last File names a missing file (or "ATE" from
+// "Filedate", a directory, a *.tic name) is no ticket to take in: nothing is
+// stored, moved or deleted, least of all an old copy in BadTics.
 TEST(Inbound, WhereTicketsAndFilesEndUp) {
   const Tree texts = {{"tic", Lines("Area echo|File news.zip")},
                       {"t1", Lines("Area one|Desc text|Origin 1:2/3|From 4:5/6.7|File news.zip")},
