@@ -9,18 +9,18 @@ std::size_t CopyPrintable(std::string_view text, char* out) {
   return text.size();
 }
 
-os::ErrorCode WriteText(std::string_view text) {
+os::ErrorCode WriteText(os::Env& env, std::string_view text) {
   char line[Text::Capacity];
   const std::size_t size = CopyPrintable(text.substr(0, sizeof line), line);
-  return size == 0 ? os::Ok : os::WriteStdout(line, size);
+  return size == 0 ? os::Ok : env.WriteConsole(os::Stream::Output, line, size);
 }
 
-os::ErrorCode WriteLine(std::string_view text) {
+os::ErrorCode WriteLine(os::Env& env, std::string_view text) {
   char line[Text::Capacity + 2];
   std::size_t size = CopyPrintable(text.substr(0, Text::Capacity), line);
   line[size++] = '\r';
   line[size++] = '\n';
-  return os::WriteStdout(line, size);
+  return env.WriteConsole(os::Stream::Output, line, size);
 }
 
 }  // namespace corvane

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/env.h"
 
 namespace corvane {
 
@@ -15,8 +15,8 @@ namespace corvane {
 // ticket or a damaged database holds. Returns the bytes copied.
 std::size_t CopyPrintable(std::string_view text, char* out);
 
-os::ErrorCode WriteText(std::string_view text);
-os::ErrorCode WriteLine(std::string_view text);
+os::ErrorCode WriteText(os::Env& env, std::string_view text);
+os::ErrorCode WriteLine(os::Env& env, std::string_view text);
 
 }  // namespace corvane
 

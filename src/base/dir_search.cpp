@@ -2,12 +2,13 @@
 
 namespace corvane {
 
-os::ErrorCode DirSearchStep(std::string_view mask, FileSearchState* state, bool* found) {
+os::ErrorCode DirSearchStep(os::FileSystem& fs, std::string_view mask, FileSearchState* state,
+                            bool* found) {
   os::DirEntry entry;
   if (*found) {
-    *found = os::FindNext(&state->Handle, &entry);
+    *found = state->Search.Next(&entry);
   } else {
-    const os::ErrorCode error = os::FindFirst(mask, &state->Handle, &entry);
+    const os::ErrorCode error = state->Search.Start(&fs, mask, &entry);
     if (error != os::Ok && error != os::FileNotFound && error != os::PathNotFound) return error;
     *found = error == os::Ok;
   }

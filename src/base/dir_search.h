@@ -6,19 +6,14 @@
 #include <string_view>
 
 #include "base/short_text.h"
-#include "platform/platform.h"
+#include "platform/file_system.h"
 
 namespace corvane {
 
 // Owned by the caller, one per independent search; a search abandoned
 // before its end is released with its state.
 struct FileSearchState {
-  FileSearchState() = default;
-  ~FileSearchState() { os::FindClose(&Handle); }
-  FileSearchState(const FileSearchState&) = delete;
-  FileSearchState& operator=(const FileSearchState&) = delete;
-
-  os::SearchHandle Handle;
+  os::DirectorySearch Search;
   Text Name;               // the entry found last, without directory
   std::uint32_t Size = 0;  // its size, low 32 bits
 };
@@ -30,7 +25,8 @@ struct FileSearchState {
 // existence test for one file. Nothing found, a missing directory included,
 // is no error; a search that fails otherwise (a directory that cannot be
 // read) returns its error, for no caller may take that for "not there".
-os::ErrorCode DirSearchStep(std::string_view mask, FileSearchState* state, bool* found);
+os::ErrorCode DirSearchStep(os::FileSystem& fs, std::string_view mask, FileSearchState* state,
+                            bool* found);
 
 }  // namespace corvane
 

@@ -1,7 +1,6 @@
 #include "base/paths.h"
 
 #include "platform/name_rules.h"
-#include "platform/platform.h"
 
 namespace corvane {
 
@@ -26,11 +25,11 @@ bool IsSafeFileName(std::string_view name) {
   return true;
 }
 
-bool SameFilePath(std::string_view a, std::string_view b) {
-  if (os::SameEntry(a, b)) return true;
+bool SameFilePath(os::FileSystem& fs, std::string_view a, std::string_view b) {
+  if (fs.SameEntry(a, b)) return true;
   const std::string_view a_name = os::NamePart(a);
   return !a_name.empty() && os::EqualIgnoringCase(a_name, os::NamePart(b)) &&
-         os::SameEntry(os::DirectoryPart(a), os::DirectoryPart(b));
+         fs.SameEntry(os::DirectoryPart(a), os::DirectoryPart(b));
 }
 
 }  // namespace corvane

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/short_text.h"
+#include "platform/file_system.h"
 
 namespace corvane {
 
@@ -32,7 +33,7 @@ bool IsSafeFileName(std::string_view name);
 // True when both paths name one file, also one that does not exist yet:
 // then their directories are one and their names equal ignoring letter case,
 // so creating either would create the other.
-bool SameFilePath(std::string_view a, std::string_view b);
+bool SameFilePath(os::FileSystem& fs, std::string_view a, std::string_view b);
 
 }  // namespace corvane
 

@@ -1,11 +1,12 @@
 // Errors travel as values. Every operation that can fail returns the number
 // of what went wrong, a Win32 error number or one of the program's own
-// (os::Ok for success), and each caller hands it up unchanged until it
-// reaches the program's one exit, which prints the run-time stop.
+// (os::Ok for success), and each caller hands it up unchanged
+// (CORVANE_RETURN_IF_ERROR) until it reaches the program's one exit, which
+// prints the run-time stop.
 #ifndef CORVANE_BASE_STATUS_H_
 #define CORVANE_BASE_STATUS_H_
 
-#include "platform/platform.h"
+#include "platform/env.h"
 
 namespace corvane {
 
@@ -16,13 +17,5 @@ namespace corvane {
 inline constexpr os::ErrorCode RunRefused = 0x20000001;
 
 }  // namespace corvane
-
-// Returns the error of expr from the calling function, if there is one.
-#define CORVANE_RETURN_IF_ERROR(expr)                                                  \
-  do {                                                                                 \
-    if (const ::corvane::os::ErrorCode error_ = (expr); error_ != ::corvane::os::Ok) { \
-      return error_;                                                                   \
-    }                                                                                  \
-  } while (false)
 
 #endif  // CORVANE_BASE_STATUS_H_

@@ -12,11 +12,13 @@ constexpr char EndOfText = 26;  // Ctrl-Z
 
 }  // namespace
 
-os::ErrorCode TextReader::Open(std::string_view path) {
+os::ErrorCode TextReader::Open(os::FileSystem& fs, std::string_view path) {
+  env_ = &fs.env();
   data_ = buffer_;
   position_ = filled_ = 0;
+  offset_ = 0;
   error_ = os::Ok;
-  return os::OpenExisting(path, os::FileAccess::Read, &file_, &unread_);
+  return fs.OpenExisting(path, os::FileAccess::Read, &file_, &unread_);
 }
 
 int TextReader::Peek() {
@@ -25,9 +27,11 @@ int TextReader::Peek() {
     // learn that nothing is left.
     if (unread_ == 0 || error_ != os::Ok) return -1;
     std::size_t got = 0;
-    error_ = os::Read(file_, buffer_, std::min<std::uint64_t>(sizeof buffer_, unread_), &got);
+    error_ = env_->ReadAt(file_, offset_, buffer_,
+                          std::min<std::uint64_t>(sizeof buffer_, unread_), &got);
     if (error_ == os::Ok && got == 0) error_ = os::ReadFault;  // shorter than it was
     if (error_ != os::Ok) return -1;
+    offset_ += got;
     unread_ -= got;
     position_ = 0;
     filled_ = got;
@@ -52,33 +56,30 @@ bool TextReader::ReadLine(Text* line) {
 
 os::ErrorCode TextReader::Close() {
   if (!file_.IsOpen()) return os::Ok;
-  return os::Close(&file_);
+  return env_->Close(&file_);
 }
 
 TextReader::~TextReader() {
-  if (file_.IsOpen()) (void)os::Close(&file_);
+  if (file_.IsOpen()) (void)env_->Close(&file_);
 }
 
-os::ErrorCode TextWriter::Create(std::string_view path) {
+os::ErrorCode TextWriter::Create(os::FileSystem& fs, std::string_view path) {
+  env_ = &fs.env();
   to_console_ = false;
   used_ = 0;
   length_ = 0;
-  return os::CreateTruncated(path, &file_);
+  return fs.CreateTruncated(path, &file_);
 }
 
-os::ErrorCode TextWriter::OpenForAppend(std::string_view path) {
+os::ErrorCode TextWriter::OpenForAppend(os::FileSystem& fs, std::string_view path) {
+  env_ = &fs.env();
   to_console_ = false;
   used_ = 0;
-  os::ErrorCode error = os::OpenExisting(path, os::FileAccess::ReadWrite, &file_, &length_);
-  if (error == os::Ok) {
-    error = os::SeekToEnd(file_, &length_);
-    if (error != os::Ok) (void)os::Close(&file_);
-  }
-  return error;
+  return fs.OpenExisting(path, os::FileAccess::ReadWrite, &file_, &length_);
 }
 
 os::ErrorCode TextWriter::WriteLine(std::string_view text) {
-  if (to_console_) return corvane::WriteLine(text);
+  if (to_console_) return corvane::WriteLine(*env_, text);
   text = text.substr(0, Text::Capacity);
   if (used_ + text.size() + 2 > sizeof buffer_) {
     if (const os::ErrorCode error = Flush(); error != os::Ok) return error;
@@ -91,7 +92,7 @@ os::ErrorCode TextWriter::WriteLine(std::string_view text) {
 
 os::ErrorCode TextWriter::Flush() {
   if (used_ == 0) return os::Ok;
-  const os::ErrorCode error = os::Write(file_, buffer_, used_);
+  const os::ErrorCode error = env_->WriteAt(file_, length_, buffer_, used_);
   if (error == os::Ok) length_ += used_;
   used_ = 0;
   return error;
@@ -100,18 +101,19 @@ os::ErrorCode TextWriter::Flush() {
 os::ErrorCode TextWriter::CutBack(std::uint64_t length) {
   used_ = 0;
   length_ = length;
-  return os::Truncate(file_, length);
+  return env_->Truncate(file_, length);
 }
 
 os::ErrorCode TextWriter::Close() {
   if (to_console_) return os::Ok;
+  if (env_ == nullptr) return os::FileNotOpen;
   const os::ErrorCode flushed = Flush();
-  const os::ErrorCode closed = os::Close(&file_);
+  const os::ErrorCode closed = env_->Close(&file_);
   return flushed != os::Ok ? flushed : closed;
 }
 
 TextWriter::~TextWriter() {
-  if (file_.IsOpen()) (void)os::Close(&file_);
+  if (file_.IsOpen()) (void)env_->Close(&file_);
 }
 
 }  // namespace corvane

@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "base/short_text.h"
-#include "platform/platform.h"
+#include "platform/file_system.h"
 
 namespace corvane {
 
@@ -32,7 +32,7 @@ class TextReader {
   TextReader& operator=(const TextReader&) = delete;
 
   // Opens an existing file; returns the error for the caller to handle.
-  os::ErrorCode Open(std::string_view path);
+  os::ErrorCode Open(os::FileSystem& fs, std::string_view path);
   // Reads the next line into *line. False at the end of the text (the end
   // of the data or a Ctrl-Z), and on a failed read, which Error() then
   // tells.
@@ -44,7 +44,9 @@ class TextReader {
   // The next byte without taking it, or -1 at the end of the data.
   int Peek();
 
+  os::Env* env_ = nullptr;
   os::FileHandle file_;
+  std::uint64_t offset_ = 0;  // where the next read starts
   std::uint64_t unread_ = 0;  // bytes of the file not yet in the buffer
   const char* data_ = buffer_;
   std::size_t position_ = 0;
@@ -62,17 +64,21 @@ class TextWriter {
 
   // Creates (truncating) or opens for appending; returns the error for the
   // caller to handle.
-  os::ErrorCode Create(std::string_view path);
-  os::ErrorCode OpenForAppend(std::string_view path);
+  os::ErrorCode Create(os::FileSystem& fs, std::string_view path);
+  os::ErrorCode OpenForAppend(os::FileSystem& fs, std::string_view path);
   // Writes to standard output instead, each line at once.
-  void UseStandardOutput() { to_console_ = true; }
+  void UseStandardOutput(os::Env& env) {
+    env_ = &env;
+    to_console_ = true;
+  }
   bool IsStandardOutput() const { return to_console_; }
 
   // Adds a line; a full buffer is written before it.
   os::ErrorCode WriteLine(std::string_view text);
   // Writes the buffered lines in one piece.
   os::ErrorCode Flush();
-  // The file's length when everything flushed so far is on disk.
+  // The file's length when everything flushed so far is on disk: where the
+  // next lines go.
   std::uint64_t Length() const { return length_; }
   // Drops what is buffered and cuts the file back to length bytes: a part
   // of a text that could not be written whole goes again.
@@ -80,6 +86,7 @@ class TextWriter {
   os::ErrorCode Close();
 
  private:
+  os::Env* env_ = nullptr;
   os::FileHandle file_;
   bool to_console_ = false;
   std::uint64_t length_ = 0;

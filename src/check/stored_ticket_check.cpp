@@ -13,7 +13,7 @@ namespace {
 // A marker named by the ticket's key and ".bad" in the BadTics directory. A
 // key that is no plain name (a damaged or forged database) names no marker:
 // "*" would find any marker, "..\x" one outside BadTics.
-os::ErrorCode FindMarker(std::string_view bad_tics, const TicketRecord& record, bool* found) {
+os::ErrorCode FindMarker(os::FileSystem& fs, std::string_view bad_tics, const TicketRecord& record, bool* found) {
   *found = false;
   Text marker;
   if (!IsSafeFileName(record.TicketKey) ||
@@ -21,16 +21,16 @@ os::ErrorCode FindMarker(std::string_view bad_tics, const TicketRecord& record, 
     return os::Ok;
   }
   FileSearchState search;
-  return DirSearchStep(marker, &search, found);
+  return DirSearchStep(fs, marker, &search, found);
 }
 
 }  // namespace
 
-os::ErrorCode CheckStoredTickets(std::string_view bad_tics) {
+os::ErrorCode CheckStoredTickets(os::FileSystem& fs, std::string_view bad_tics) {
   // Without it every ticket would read as ok.
-  CORVANE_RETURN_IF_ERROR(os::CheckDirectory(bad_tics));
-  CORVANE_RETURN_IF_ERROR(WriteLine("Checking stored info..."));
-  TicketDatabase database;
+  CORVANE_RETURN_IF_ERROR(fs.CheckDirectory(bad_tics));
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Checking stored info..."));
+  TicketDatabase database(fs);
   CORVANE_RETURN_IF_ERROR(database.Open());
   TicketRecord record;
   while (!database.AtEnd()) {
@@ -39,15 +39,15 @@ os::ErrorCode CheckStoredTickets(std::string_view bad_tics) {
     line.Append(". ");
     line.Append(record.FileName.View());
     line.Append(" is ");
-    CORVANE_RETURN_IF_ERROR(WriteText(line));
+    CORVANE_RETURN_IF_ERROR(WriteText(fs.env(), line));
 
     bool bad = false;
-    CORVANE_RETURN_IF_ERROR(FindMarker(bad_tics, record, &bad));
+    CORVANE_RETURN_IF_ERROR(FindMarker(fs, bad_tics, record, &bad));
     if (bad) CORVANE_RETURN_IF_ERROR(database.MarkLast());
-    CORVANE_RETURN_IF_ERROR(WriteLine(bad ? "bad" : "ok"));
+    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), bad ? "bad" : "ok"));
   }
   CORVANE_RETURN_IF_ERROR(database.Close());
-  return WriteLine("Done.");
+  return WriteLine(fs.env(), "Done.");
 }
 
 }  // namespace corvane

@@ -4,14 +4,14 @@
 
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
 
 namespace corvane {
 
 // Lists every stored ticket as ok or bad and marks the bad ones: those whose
 // key and ".bad" name a file in bad_tics (empty, or ending in "\"). A
 // missing bad_tics stops the run before anything is read.
-os::ErrorCode CheckStoredTickets(std::string_view bad_tics);
+os::ErrorCode CheckStoredTickets(os::FileSystem& fs, std::string_view bad_tics);
 
 }  // namespace corvane
 

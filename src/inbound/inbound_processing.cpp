@@ -13,56 +13,56 @@ namespace {
 
 // Moves directory + name to another directory under the same name. A path
 // that would pass 255 characters counts as a failed move.
-bool MoveBetween(std::string_view from_dir, std::string_view to_dir, std::string_view name) {
+bool MoveBetween(os::FileSystem& fs, std::string_view from_dir, std::string_view to_dir, std::string_view name) {
   Text from;
   Text to;
   return BuildPath(from_dir, name, &from) && BuildPath(to_dir, name, &to) &&
-         os::MoveFileTo(from, to) == os::Ok;
+         fs.MoveFileTo(from, to) == os::Ok;
 }
 
 // True when the announced file, in either directory, would be the database
 // itself: moving or clearing it would lose every record of the run.
-bool NamesDatabase(const InboundJob& job, std::string_view file_name) {
+bool NamesDatabase(os::FileSystem& fs, const InboundJob& job, std::string_view file_name) {
   if (!os::EqualIgnoringCase(file_name, DatabaseName)) return false;
   Text path;
   for (const Text* directory : {&job.Inbound, &job.BadTics}) {
-    if (BuildPath(*directory, file_name, &path) && SameFilePath(path, DatabaseName)) return true;
+    if (BuildPath(*directory, file_name, &path) && SameFilePath(fs, path, DatabaseName)) return true;
   }
   return false;
 }
 
 // The size of the plain file name in directory (low 32 bits), 0 when there
 // is none.
-os::ErrorCode SizeOfFile(std::string_view directory, std::string_view name, std::int32_t* size) {
+os::ErrorCode SizeOfFile(os::FileSystem& fs, std::string_view directory, std::string_view name, std::int32_t* size) {
   *size = 0;
   Text path;
   if (name.empty() || !BuildPath(directory, name, &path)) return os::Ok;
   FileSearchState lookup;
   bool found = false;
-  CORVANE_RETURN_IF_ERROR(DirSearchStep(path, &lookup, &found));
+  CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, path, &lookup, &found));
   if (found) *size = static_cast<std::int32_t>(lookup.Size);
   return os::Ok;
 }
 
 // Reads the ticket and looks its file up. A ticket that cannot be opened
 // leaves FileSize 0, so it is passed over; a failed read is an error.
-os::ErrorCode ReadTicketAt(const InboundJob& job, std::string_view ticket_name,
+os::ErrorCode ReadTicketAt(os::FileSystem& fs, const InboundJob& job, std::string_view ticket_name,
                            TicketRecord* record) {
   record->TicketKey = ShortText<8>(ticket_name);
   record->FileSize = 0;
   Text path;
   TextReader ticket;
-  if (!BuildPath(job.Inbound, ticket_name, &path) || ticket.Open(path) != os::Ok) return os::Ok;
+  if (!BuildPath(job.Inbound, ticket_name, &path) || ticket.Open(fs, path) != os::Ok) return os::Ok;
   CORVANE_RETURN_IF_ERROR(ReadTicket(&ticket, record));
   CORVANE_RETURN_IF_ERROR(ticket.Close());
-  if (NamesDatabase(job, record->FileName)) return os::Ok;
-  return SizeOfFile(job.Inbound, record->FileName, &record->FileSize);
+  if (NamesDatabase(fs, job, record->FileName)) return os::Ok;
+  return SizeOfFile(fs, job.Inbound, record->FileName, &record->FileSize);
 }
 
 // Opened and closed per ticket, so every record appended before a stop is in
 // the file.
-os::ErrorCode AppendToDatabase(const TicketRecord& record) {
-  TicketDatabase database;
+os::ErrorCode AppendToDatabase(os::FileSystem& fs, const TicketRecord& record) {
+  TicketDatabase database(fs);
   CORVANE_RETURN_IF_ERROR(database.Open());
   CORVANE_RETURN_IF_ERROR(database.Append(record));
   return database.Close();
@@ -72,14 +72,14 @@ os::ErrorCode AppendToDatabase(const TicketRecord& record) {
 // back when the ticket cannot follow it. The file was found in the inbound
 // just before, as a plain file, so an old copy in BadTics goes only when
 // its replacement is there.
-os::ErrorCode MoveTicketAside(const InboundJob& job, std::string_view ticket_name,
+os::ErrorCode MoveTicketAside(os::FileSystem& fs, const InboundJob& job, std::string_view ticket_name,
                               const TicketRecord& record) {
   const std::string_view file_name = record.FileName;
   Text old_copy;
-  if (BuildPath(job.BadTics, file_name, &old_copy) && os::RemoveFile(old_copy) == os::Ok) {
-    CORVANE_RETURN_IF_ERROR(WriteLine("Destination cleared"));
+  if (BuildPath(job.BadTics, file_name, &old_copy) && fs.RemoveFile(old_copy) == os::Ok) {
+    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Destination cleared"));
   }
-  if (!MoveBetween(job.Inbound, job.BadTics, file_name)) return WriteLine("Can't move a file");
+  if (!MoveBetween(fs, job.Inbound, job.BadTics, file_name)) return WriteLine(fs.env(), "Can't move a file");
   // The ticket goes to BadTics under the name rebuilt from its key. When
   // that is not the name of the ticket that was read (a long name such as
   // newfiles01.tic), another ticket of the rebuilt name must stay where it
@@ -90,28 +90,28 @@ os::ErrorCode MoveTicketAside(const InboundJob& job, std::string_view ticket_nam
   Text from;
   Text to;
   if (os::EqualIgnoringCase(rebuilt, ticket_name) && BuildPath(job.Inbound, ticket_name, &from) &&
-      BuildPath(job.BadTics, rebuilt, &to) && os::MoveFileTo(from, to) == os::Ok) {
+      BuildPath(job.BadTics, rebuilt, &to) && fs.MoveFileTo(from, to) == os::Ok) {
     return os::Ok;
   }
-  CORVANE_RETURN_IF_ERROR(WriteLine("Can't move a TIC, returning file back"));
-  if (!MoveBetween(job.BadTics, job.Inbound, file_name)) return WriteLine("Can't move a file back");
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't move a TIC, returning file back"));
+  if (!MoveBetween(fs, job.BadTics, job.Inbound, file_name)) return WriteLine(fs.env(), "Can't move a file back");
   return os::Ok;
 }
 
 }  // namespace
 
-os::ErrorCode ProcessInbound(const InboundJob& job) {
+os::ErrorCode ProcessInbound(os::FileSystem& fs, const InboundJob& job) {
   // A typo in a directory must not empty the database of the last run.
-  CORVANE_RETURN_IF_ERROR(os::CheckDirectory(job.Inbound));
-  CORVANE_RETURN_IF_ERROR(os::CheckDirectory(job.BadTics));
+  CORVANE_RETURN_IF_ERROR(fs.CheckDirectory(job.Inbound));
+  CORVANE_RETURN_IF_ERROR(fs.CheckDirectory(job.BadTics));
   // The same directory twice would delete every announced file as the "old
   // copy" of itself.
-  if (os::SameEntry(job.Inbound, job.BadTics)) {
-    CORVANE_RETURN_IF_ERROR(WriteLine("Inbound and BadTics are the same directory; nothing done."));
+  if (fs.SameEntry(job.Inbound, job.BadTics)) {
+    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Inbound and BadTics are the same directory; nothing done."));
     return RunRefused;
   }
-  CORVANE_RETURN_IF_ERROR(TicketDatabase::CreateEmpty());
-  CORVANE_RETURN_IF_ERROR(WriteLine("Processing incoming TICs..."));
+  CORVANE_RETURN_IF_ERROR(TicketDatabase::CreateEmpty(fs));
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Processing incoming TICs..."));
 
   TicketRecord record;
   Text mask;
@@ -119,21 +119,21 @@ os::ErrorCode ProcessInbound(const InboundJob& job) {
   bool found = false;
   if (BuildPath(job.Inbound, "*.tic", &mask)) {
     for (;;) {
-      CORVANE_RETURN_IF_ERROR(DirSearchStep(mask, &tickets, &found));
+      CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, mask, &tickets, &found));
       if (!found) break;
       const Text ticket_name = tickets.Name;
-      CORVANE_RETURN_IF_ERROR(ReadTicketAt(job, ticket_name, &record));
+      CORVANE_RETURN_IF_ERROR(ReadTicketAt(fs, job, ticket_name, &record));
       if (record.FileSize == 0) continue;
 
-      CORVANE_RETURN_IF_ERROR(AppendToDatabase(record));
+      CORVANE_RETURN_IF_ERROR(AppendToDatabase(fs, record));
       Text stored(record.TicketKey.View());
       stored.Append(".TIC: ");
       stored.Append(record.FileName.View());
-      CORVANE_RETURN_IF_ERROR(WriteLine(stored));
-      CORVANE_RETURN_IF_ERROR(MoveTicketAside(job, ticket_name, record));
+      CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), stored));
+      CORVANE_RETURN_IF_ERROR(MoveTicketAside(fs, job, ticket_name, record));
     }
   }
-  return WriteLine("Done.");
+  return WriteLine(fs.env(), "Done.");
 }
 
 }  // namespace corvane

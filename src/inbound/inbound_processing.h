@@ -3,7 +3,7 @@
 #define CORVANE_INBOUND_INBOUND_PROCESSING_H_
 
 #include "base/short_text.h"
-#include "platform/platform.h"
+#include "platform/file_system.h"
 
 namespace corvane {
 
@@ -17,7 +17,7 @@ struct InboundJob {
 // whose file is there and moves file and ticket into BadTics. Refuses the
 // run (RunRefused) when both directories are one; a missing directory stops
 // it before anything changes.
-os::ErrorCode ProcessInbound(const InboundJob& job);
+os::ErrorCode ProcessInbound(os::FileSystem& fs, const InboundJob& job);
 
 }  // namespace corvane
 

@@ -1,7 +1,6 @@
-#include "platform/platform.h"
+#include "platform/env.h"
 #include "program/program.h"
 
 int main(int argc, char** argv) {
-  corvane::os::StartUp();
-  return corvane::RunProgram(argc - 1, argv + 1);
+  return corvane::RunProgram(corvane::os::RealEnv(), argc - 1, argv + 1);
 }

@@ -7,6 +7,7 @@
 #include "base/version.h"
 #include "check/stored_ticket_check.h"
 #include "inbound/inbound_processing.h"
+#include "platform/file_system.h"
 #include "platform/name_rules.h"
 #include "report/report_driver.h"
 
@@ -16,9 +17,9 @@ namespace {
 constexpr int UsageExitCode = 1;
 constexpr int RefusedExitCode = 1;
 
-os::ErrorCode WriteUsage() {
+os::ErrorCode WriteUsage(os::Env& env) {
   char path[4096];
-  const Text name = ProgramFileName(std::string_view(path, os::ExecutablePath(path, sizeof path)));
+  const Text name = ProgramFileName(std::string_view(path, env.ExecutablePath(path, sizeof path)));
   constexpr std::string_view Lines[][2] = {
       {"Usage: ", " 0 <Inbound> <BadTics>"},
       {"    or ", " 1 <BadTics> ."},
@@ -28,45 +29,56 @@ os::ErrorCode WriteUsage() {
     Text line(lead);
     line.Append(name.View());
     line.Append(form);
-    CORVANE_RETURN_IF_ERROR(WriteLine(line));
+    CORVANE_RETURN_IF_ERROR(WriteLine(env, line));
   }
   return os::Ok;
 }
 
 // The mode's work; every failure comes back here as its number.
-os::ErrorCode RunMode(std::uint8_t mode, std::string_view second, std::string_view third) {
+os::ErrorCode RunMode(os::FileSystem& fs, std::uint8_t mode, std::string_view second,
+                      std::string_view third) {
   Text mode_line("Mode: ");
   mode_line.Append(ZeroPadNumber(mode, 1).View());
-  CORVANE_RETURN_IF_ERROR(WriteLine(mode_line));
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), mode_line));
   switch (mode) {
     case 0:
-      return ProcessInbound(InboundJob{AsDirectory(second), AsDirectory(third)});
+      return ProcessInbound(fs, InboundJob{AsDirectory(second), AsDirectory(third)});
     case 1:
-      return CheckStoredTickets(AsDirectory(second));
+      return CheckStoredTickets(fs, AsDirectory(second));
     case 2:
-      return CreateReport(ReportJob{Text(second), Text(third), third.size() > Text::Capacity});
+      return CreateReport(fs, ReportJob{Text(second), Text(third), third.size() > Text::Capacity});
     default:
-      return WriteLine("? Erroneous mode");
+      return WriteLine(fs.env(), "? Erroneous mode");
   }
 }
 
 // Banner, usage or lock, then the mode. Returns the error that stops the
 // run; *exit_code is what the run exits with when there is none.
-os::ErrorCode Run(int count, const char* const* parameters, int* exit_code) {
+os::ErrorCode Run(os::Env& env, int count, const char* const* parameters, int* exit_code) {
   Text banner(ProductText);
   banner.Append("  FidoNet ticket base and new-files report");
-  CORVANE_RETURN_IF_ERROR(WriteLine(banner));
+  CORVANE_RETURN_IF_ERROR(WriteLine(env, banner));
   if (count != 3) {
     *exit_code = UsageExitCode;
-    return WriteUsage();
+    return WriteUsage(env);
   }
   const auto mode = static_cast<std::uint8_t>(TextToNumber(Text(parameters[0])) & 0xFF);
   // Two runs in one directory would share ticbase.dat and the area files.
-  if (mode <= 2 && !os::LockWorkingDirectory()) {
-    *exit_code = RefusedExitCode;
-    return WriteLine("Another run is working in this directory; nothing done.");
+  // Only another run's hold is "another run"; a directory that cannot be
+  // opened at all is a run-time stop like any other.
+  os::FileHandle lock;
+  if (mode <= 2) {
+    const os::ErrorCode locked = env.LockDirectory("", &lock);
+    if (locked == os::SharingViolation) {
+      *exit_code = RefusedExitCode;
+      return WriteLine(env, "Another run is working in this directory; nothing done.");
+    }
+    CORVANE_RETURN_IF_ERROR(locked);
   }
-  return RunMode(mode, parameters[1], parameters[2]);
+  os::FileSystem fs(&env);
+  const os::ErrorCode error = RunMode(fs, mode, parameters[1], parameters[2]);
+  if (lock.IsOpen()) (void)env.Close(&lock);
+  return error;
 }
 
 }  // namespace
@@ -121,9 +133,9 @@ Text RunTimeStopLine(os::ErrorCode code) {
   return line;
 }
 
-int RunProgram(int count, const char* const* parameters) {
+int RunProgram(os::Env& env, int count, const char* const* parameters) {
   int exit_code = 0;
-  const os::ErrorCode error = Run(count, parameters, &exit_code);
+  const os::ErrorCode error = Run(env, count, parameters, &exit_code);
   if (error == os::Ok) return exit_code;
   if (error == RunRefused) return RefusedExitCode;
   // The run-time stop: nothing more on standard output, one line on
@@ -131,7 +143,7 @@ int RunProgram(int count, const char* const* parameters) {
   // error number as the exit status.
   Text line = RunTimeStopLine(error);
   line.Append("\r\n");
-  (void)os::WriteStderr(line.Data(), line.Size());
+  (void)env.WriteConsole(os::Stream::Error, line.Data(), line.Size());
   return static_cast<int>(error & 0xFF);
 }
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "base/short_text.h"
-#include "platform/platform.h"
+#include "platform/env.h"
 
 namespace corvane {
 
@@ -19,9 +19,9 @@ Text ProgramFileName(std::string_view executable_path);
 // meets most, so it can be read without a table of Win32 codes.
 Text RunTimeStopLine(os::ErrorCode code);
 
-// Runs the program on its parameters (without the program name) and
-// returns the exit code.
-int RunProgram(int count, const char* const* parameters);
+// Runs the program on its parameters (without the program name), with env
+// as its whole view of the OS, and returns the exit code.
+int RunProgram(os::Env& env, int count, const char* const* parameters);
 
 }  // namespace corvane
 

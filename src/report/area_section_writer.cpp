@@ -79,12 +79,12 @@ os::ErrorCode WriteEntry(const TicketRecord& record, TextWriter* area_file) {
 // entry of the area) gets the heading in the same write. When the write
 // fails, the file goes back to what it held before, and a new one goes
 // altogether: no half entry is ever reported, nor a section without heading.
-os::ErrorCode AppendEntry(const AreaSlot& slot, const TicketRecord& record) {
+os::ErrorCode AppendEntry(os::FileSystem& fs, const AreaSlot& slot, const TicketRecord& record) {
   const Text name = AreaFileName(slot.Key);
   TextWriter area_file;
-  const bool created = area_file.OpenForAppend(name) != os::Ok;
+  const bool created = area_file.OpenForAppend(fs, name) != os::Ok;
   if (created) {
-    CORVANE_RETURN_IF_ERROR(area_file.Create(name));
+    CORVANE_RETURN_IF_ERROR(area_file.Create(fs, name));
     Text heading(" Area : ");
     heading.Append(record.Area.View());
     CORVANE_RETURN_IF_ERROR(area_file.WriteLine(heading));
@@ -96,7 +96,7 @@ os::ErrorCode AppendEntry(const AreaSlot& slot, const TicketRecord& record) {
   if (error != os::Ok) {
     (void)area_file.CutBack(before);
     (void)area_file.Close();
-    if (created) (void)os::RemoveFile(name);
+    if (created) (void)fs.RemoveFile(name);
     return error;
   }
   return area_file.Close();
@@ -123,9 +123,9 @@ bool KeyOfAreaFile(std::string_view name, std::uint32_t* key) {
 // Adds the entries of an area file to the slot's sums. An entry begins with
 // its name and size line, the only line of an entry whose second character
 // is not a blank; the size stands after the 12 columns of the name.
-os::ErrorCode CountEntries(std::string_view name, AreaSlot* slot) {
+os::ErrorCode CountEntries(os::FileSystem& fs, std::string_view name, AreaSlot* slot) {
   TextReader area_file;
-  CORVANE_RETURN_IF_ERROR(area_file.Open(name));
+  CORVANE_RETURN_IF_ERROR(area_file.Open(fs, name));
   Text line;
   for (int heading = 0; heading < 2 && area_file.ReadLine(&line); ++heading) {
   }
@@ -148,20 +148,20 @@ os::ErrorCode CountEntries(std::string_view name, AreaSlot* slot) {
 // entries are marked reported in the database, so these files are the only
 // place they still stand. An empty one (a run stopped as it created it) has
 // nothing to report and goes.
-os::ErrorCode TakeUpLeftOvers(AreaTable* table) {
+os::ErrorCode TakeUpLeftOvers(os::FileSystem& fs, AreaTable* table) {
   FileSearchState search;
   bool found = false;
   for (;;) {
-    CORVANE_RETURN_IF_ERROR(DirSearchStep("????????.nef", &search, &found));
+    CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, "????????.nef", &search, &found));
     if (!found) return os::Ok;
     std::uint32_t key = 0;
     if (!KeyOfAreaFile(search.Name, &key)) continue;
     if (search.Size == 0) {
-      CORVANE_RETURN_IF_ERROR(os::RemoveFile(search.Name));
+      CORVANE_RETURN_IF_ERROR(fs.RemoveFile(search.Name));
       continue;
     }
     const std::size_t number = ClaimSlot(key, table);
-    if (number != 0) CORVANE_RETURN_IF_ERROR(CountEntries(search.Name, &(*table)[number]));
+    if (number != 0) CORVANE_RETURN_IF_ERROR(CountEntries(fs, search.Name, &(*table)[number]));
   }
 }
 
@@ -173,13 +173,13 @@ Text AreaFileName(std::uint32_t key) {
   return name;
 }
 
-os::ErrorCode CollectNewFiles(std::string_view mask, AreaTable* table,
+os::ErrorCode CollectNewFiles(os::FileSystem& fs, std::string_view mask, AreaTable* table,
                               std::uint32_t* left_for_later) {
   *table = AreaTable{};
   *left_for_later = 0;
-  CORVANE_RETURN_IF_ERROR(TakeUpLeftOvers(table));
+  CORVANE_RETURN_IF_ERROR(TakeUpLeftOvers(fs, table));
 
-  TicketDatabase database;
+  TicketDatabase database(fs);
   CORVANE_RETURN_IF_ERROR(database.Open());
   TicketRecord record;
   while (!database.AtEnd()) {
@@ -192,7 +192,7 @@ os::ErrorCode CollectNewFiles(std::string_view mask, AreaTable* table,
       continue;
     }
     AreaSlot& slot = (*table)[slot_number];
-    CORVANE_RETURN_IF_ERROR(AppendEntry(slot, record));
+    CORVANE_RETURN_IF_ERROR(AppendEntry(fs, slot, record));
     slot.Bytes += record.FileSize;
     slot.Files += 1;
     CORVANE_RETURN_IF_ERROR(database.MarkLast());

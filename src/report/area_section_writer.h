@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "base/short_text.h"
-#include "platform/platform.h"
+#include "platform/file_system.h"
 #include "report/area_table.h"
 
 namespace corvane {
@@ -28,7 +28,7 @@ Text AreaFileName(std::uint32_t key);
 // in its area file, and an area file never lacks its heading. *left_for_later
 // counts the matching tickets left unreported because all 255 slots were
 // taken; they keep their FileSize for a later run.
-os::ErrorCode CollectNewFiles(std::string_view mask, AreaTable* table,
+os::ErrorCode CollectNewFiles(os::FileSystem& fs, std::string_view mask, AreaTable* table,
                               std::uint32_t* left_for_later);
 
 }  // namespace corvane

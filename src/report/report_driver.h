@@ -3,7 +3,7 @@
 #define CORVANE_REPORT_REPORT_DRIVER_H_
 
 #include "base/short_text.h"
-#include "platform/platform.h"
+#include "platform/file_system.h"
 
 namespace corvane {
 
@@ -21,7 +21,7 @@ struct ReportJob {
 // templates, the area files and the totals. The area files go only once the
 // report holding them is complete; a report cut short by a failure is
 // deleted, and the next run reports what it held.
-os::ErrorCode CreateReport(const ReportJob& job);
+os::ErrorCode CreateReport(os::FileSystem& fs, const ReportJob& job);
 
 }  // namespace corvane
 

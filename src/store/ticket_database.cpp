@@ -2,21 +2,21 @@
 
 namespace corvane {
 
-os::ErrorCode TicketDatabase::CreateEmpty() {
+os::ErrorCode TicketDatabase::CreateEmpty(os::FileSystem& fs) {
   os::FileHandle file;
-  const os::ErrorCode error = os::CreateTruncated(DatabaseName, &file);
+  const os::ErrorCode error = fs.CreateTruncated(DatabaseName, &file);
   if (error != os::Ok) return error;
-  return os::Close(&file);
+  return fs.env().Close(&file);
 }
 
 os::ErrorCode TicketDatabase::Open() {
   position_ = 0;
-  return os::OpenExisting(DatabaseName, os::FileAccess::ReadWrite, &file_, &length_);
+  return fs_.OpenExisting(DatabaseName, os::FileAccess::ReadWrite, &file_, &length_);
 }
 
 os::ErrorCode TicketDatabase::ReadNext(TicketRecord* record) {
   std::size_t got = 0;
-  const os::ErrorCode error = os::Read(file_, last_.data(), last_.size(), &got);
+  const os::ErrorCode error = fs_.env().ReadAt(file_, position_, last_.data(), last_.size(), &got);
   if (error != os::Ok) return error;
   if (got != last_.size()) return os::ReadFault;
   position_ += got;
@@ -30,25 +30,25 @@ std::uint32_t TicketDatabase::LastNumber() const {
 
 os::ErrorCode TicketDatabase::MarkLast() {
   SetImageFileSize(&last_, 0);
-  return os::WriteAt(file_, position_ - TicketRecordSize, last_.data(), last_.size());
+  return fs_.env().WriteAt(file_, position_ - TicketRecordSize, last_.data(), last_.size());
 }
 
 os::ErrorCode TicketDatabase::Append(const TicketRecord& record) {
   const std::uint64_t whole = length_ / TicketRecordSize * TicketRecordSize;
   const RecordImage image = EncodeTicketRecord(record);
-  const os::ErrorCode error = os::WriteAt(file_, whole, image.data(), image.size());
+  const os::ErrorCode error = fs_.env().WriteAt(file_, whole, image.data(), image.size());
   if (error != os::Ok) {
-    (void)os::Truncate(file_, whole);  // the write's own error is the one to report
+    (void)fs_.env().Truncate(file_, whole);  // the write's own error is the one to report
     return error;
   }
   length_ = position_ = whole + image.size();
   return os::Ok;
 }
 
-os::ErrorCode TicketDatabase::Close() { return os::Close(&file_); }
+os::ErrorCode TicketDatabase::Close() { return fs_.env().Close(&file_); }
 
 TicketDatabase::~TicketDatabase() {
-  if (file_.IsOpen()) (void)os::Close(&file_);
+  if (file_.IsOpen()) (void)fs_.env().Close(&file_);
 }
 
 }  // namespace corvane

@@ -3,15 +3,14 @@
 //
 // Every operation returns its error. Nothing else is expected to change the
 // file during a run (one run at a time holds the working directory), so the
-// position and length are tracked here instead of asked of the OS for every
-// record.
+// position and length are tracked here, the one place that knows them.
 #ifndef CORVANE_STORE_TICKET_DATABASE_H_
 #define CORVANE_STORE_TICKET_DATABASE_H_
 
 #include <cstdint>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
 #include "store/ticket_record.h"
 
 namespace corvane {
@@ -20,13 +19,13 @@ inline constexpr std::string_view DatabaseName = "ticbase.dat";
 
 class TicketDatabase {
  public:
-  TicketDatabase() = default;
+  explicit TicketDatabase(os::FileSystem& fs) : fs_(fs) {}
   ~TicketDatabase();
   TicketDatabase(const TicketDatabase&) = delete;
   TicketDatabase& operator=(const TicketDatabase&) = delete;
 
   // Creates the file anew with length 0 and closes it.
-  static os::ErrorCode CreateEmpty();
+  static os::ErrorCode CreateEmpty(os::FileSystem& fs);
   // Opens the existing file for reading and writing at record 0; never
   // creates it (FileNotFound when it is missing).
   os::ErrorCode Open();
@@ -47,6 +46,7 @@ class TicketDatabase {
   os::ErrorCode Close();
 
  private:
+  os::FileSystem& fs_;
   os::FileHandle file_;
   std::uint64_t position_ = 0;  // bytes
   std::uint64_t length_ = 0;    // bytes

@@ -1,0 +1,388 @@
+// The Env of POSIX systems: exact names, "/" for the program's "\", Win32
+// error numbers. Calls beyond POSIX.1-2008 are used where the system has
+// them, each with a fallback of the same contract (CORVANE_PORTABLE_POSIX
+// forces every fallback, so that one build stands in for the systems
+// without them).
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+#include "platform/env.h"
+
+#if !defined(CORVANE_PORTABLE_POSIX) && defined(__linux__) && defined(RENAME_NOREPLACE)
+#define CORVANE_HAVE_RENAMEAT2 1
+#endif
+#if !defined(CORVANE_PORTABLE_POSIX) && defined(DT_UNKNOWN)
+#define CORVANE_HAVE_D_TYPE 1
+#endif
+
+namespace corvane::os {
+namespace {
+
+// The Win32 number for an errno.
+ErrorCode FromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+      return FileNotFound;
+    case ENOTDIR:
+      return PathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      return AccessDenied;
+    case EEXIST:
+      return AlreadyExists;
+    case ENOSPC:
+    case EDQUOT:
+      return DiskFull;
+    case EMFILE:
+    case ENFILE:
+      return TooManyOpenFiles;
+    case ENAMETOOLONG:
+      return NameTooLong;
+    case EROFS:
+      return WriteProtect;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return SharingViolation;
+    default:
+      return GeneralFailure;
+  }
+}
+
+// A path as the system takes it: "\" becomes "/", and the empty path is the
+// current directory.
+class NativePath {
+ public:
+  explicit NativePath(std::string_view path) {
+    fits_ = path.size() < sizeof text_;
+    const std::size_t count = fits_ ? path.size() : 0;
+    for (std::size_t i = 0; i < count; ++i) text_[i] = path[i] == '\\' ? '/' : path[i];
+    text_[count] = '\0';
+    if (count == 0) text_[0] = '.', text_[1] = '\0';
+  }
+  bool Fits() const { return fits_; }
+  const char* CStr() const { return text_; }
+
+ private:
+  char text_[PATH_MAX];
+  bool fits_ = false;
+};
+
+int Fd(FileHandle file) { return static_cast<int>(file.Value); }
+
+// A file without its owner's write permission stands for the Win32
+// read-only attribute: it is not written, truncated or deleted, as on Win32,
+// whoever runs the program (root included).
+bool IsReadOnlyFile(const struct stat& st) {
+  return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
+}
+
+EntryKind KindOf(mode_t mode) {
+  if (S_ISREG(mode)) return EntryKind::Plain;
+  return S_ISDIR(mode) ? EntryKind::Directory : EntryKind::Other;
+}
+
+bool IsHidden(std::string_view path) {
+  const std::size_t slash = path.find_last_of("\\/");
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  return !name.empty() && name.front() == '.' && name != "." && name != "..";
+}
+
+ErrorCode WriteAll(int fd, const void* data, std::size_t size, off_t at, bool positioned) {
+  const char* bytes = static_cast<const char*>(data);
+  std::size_t written = 0;
+  while (written < size) {
+    const ssize_t wrote =
+        positioned ? pwrite(fd, bytes + written, size - written, at + static_cast<off_t>(written))
+                   : write(fd, bytes + written, size - written);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return WriteFault;
+    written += static_cast<std::size_t>(wrote);
+  }
+  return Ok;
+}
+
+// Renames without replacing a target of that name. Where the system has no
+// such call, a hard link makes the new name (failing when it exists) and the
+// old one goes after it; on a file system without hard links, the target is
+// looked for just before a plain rename.
+int RenameNoReplace(const char* from, const char* to) {
+#ifdef CORVANE_HAVE_RENAMEAT2
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+#endif
+  if (link(from, to) == 0) {
+    if (unlink(from) == 0) return 0;
+    const int error = errno;
+    unlink(to);
+    errno = error;
+    return -1;
+  }
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) return -1;
+  struct stat st {};
+  if (lstat(to, &st) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  return rename(from, to);
+}
+
+// Copies from into a hidden file beside to, renames it into place when it is
+// whole, then removes from: the move across file systems. A run killed
+// half-way leaves at most the hidden copy, which no search delivers and the
+// next move of that name clears; on any failure the copy goes and the source
+// stays, so no data is lost either way.
+ErrorCode CopyThenRemove(const char* from, const char* to) {
+  const std::string_view target(to);
+  const std::size_t name_at = target.find_last_of('/') + 1;  // 0 when there is none
+  char partial[PATH_MAX];
+  const int length = snprintf(partial, sizeof partial, "%.*s.%s.part", static_cast<int>(name_at),
+                              to, to + name_at);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof partial) return NameTooLong;
+
+  const int in = open(from, O_RDONLY | O_CLOEXEC);
+  if (in < 0) return FromErrno(errno);
+  struct stat st {};
+  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(in);
+    return AccessDenied;
+  }
+  unlink(partial);  // a copy left by a run that was killed
+  const int out = open(partial, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (out < 0) {
+    const ErrorCode error = FromErrno(errno);
+    close(in);
+    return error;
+  }
+  ErrorCode error = Ok;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = read(in, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) error = ReadFault;
+    if (got <= 0) break;
+    error = WriteAll(out, buffer, static_cast<std::size_t>(got), 0, false);
+    if (error != Ok) break;
+  }
+  if (error == Ok) {
+    // Keep the file's dates and mode: sysops sort file areas by date.
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    futimens(out, times);
+    fchmod(out, st.st_mode & 07777);
+    if (fsync(out) != 0) error = WriteFault;
+  }
+  if (close(out) != 0 && error == Ok) error = WriteFault;
+  close(in);
+  if (error == Ok && RenameNoReplace(partial, to) != 0) error = FromErrno(errno);
+  if (error != Ok) {
+    unlink(partial);
+    return error;
+  }
+  if (unlink(from) != 0) {
+    error = FromErrno(errno);
+    unlink(to);
+  }
+  return error;
+}
+
+class PosixEnv final : public Env {
+ public:
+  PosixEnv() {
+    // A closed pipe on stdout must be a write error, not a silent death.
+    signal(SIGPIPE, SIG_IGN);
+  }
+
+  ErrorCode OpenFile(std::string_view path, FileAccess access, FileHandle* file,
+                     std::uint64_t* length) override {
+    return OpenPlain(path, access == FileAccess::Read ? O_RDONLY : O_RDWR, file, length);
+  }
+
+  ErrorCode CreateFile(std::string_view path, FileHandle* file) override {
+    return OpenPlain(path, O_RDWR | O_CREAT | O_TRUNC, file, nullptr);
+  }
+
+  ErrorCode ReadAt(FileHandle file, std::uint64_t position, void* buffer, std::size_t size,
+                   std::size_t* done) override {
+    *done = 0;
+    if (!file.IsOpen()) return FileNotOpen;
+    char* bytes = static_cast<char*>(buffer);
+    while (*done < size) {
+      const ssize_t got =
+          pread(Fd(file), bytes + *done, size - *done, static_cast<off_t>(position + *done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return ReadFault;
+      if (got == 0) break;
+      *done += static_cast<std::size_t>(got);
+    }
+    return Ok;
+  }
+
+  ErrorCode WriteAt(FileHandle file, std::uint64_t position, const void* data,
+                    std::size_t size) override {
+    if (!file.IsOpen()) return FileNotOpen;
+    return WriteAll(Fd(file), data, size, static_cast<off_t>(position), true);
+  }
+
+  ErrorCode Truncate(FileHandle file, std::uint64_t length) override {
+    if (!file.IsOpen()) return FileNotOpen;
+    return ftruncate(Fd(file), static_cast<off_t>(length)) == 0 ? Ok : FromErrno(errno);
+  }
+
+  ErrorCode Close(FileHandle* file) override {
+    if (!file->IsOpen()) return FileNotOpen;
+    const int fd = Fd(*file);
+    file->Value = -1;
+    return close(fd) == 0 ? Ok : FromErrno(errno);
+  }
+
+  ErrorCode ListDirectory(std::string_view directory, ListingVisitor* visitor) override {
+    const NativePath native(directory);
+    if (!native.Fits()) return NameTooLong;
+    DIR* stream = opendir(native.CStr());
+    if (stream == nullptr) return errno == ENOENT ? PathNotFound : FromErrno(errno);
+    char path[PATH_MAX];
+    const std::string_view base(native.CStr());
+    while (const dirent* listed = readdir(stream)) {
+      const std::string_view name(listed->d_name);
+      if (name == "." || name == "..") continue;
+      EntryKind kind = EntryKind::Other;
+#ifdef CORVANE_HAVE_D_TYPE
+      const bool known = listed->d_type != DT_UNKNOWN && listed->d_type != DT_LNK;
+      if (known) kind = listed->d_type == DT_REG   ? EntryKind::Plain
+                        : listed->d_type == DT_DIR ? EntryKind::Directory
+                                                   : EntryKind::Other;
+#else
+      const bool known = false;
+#endif
+      struct stat st {};
+      if (!known && snprintf(path, sizeof path, "%s/%s", base.data(), listed->d_name) > 0 &&
+          stat(path, &st) == 0) {
+        kind = KindOf(st.st_mode);
+      }
+      visitor->Visit(ListedEntry{name, kind, name.front() == '.'});
+    }
+    closedir(stream);
+    return Ok;
+  }
+
+  ErrorCode Stat(std::string_view path, EntryInfo* info) override {
+    const NativePath native(path);
+    if (!native.Fits()) return NameTooLong;
+    struct stat st {};
+    if (stat(native.CStr(), &st) != 0) return FromErrno(errno);
+    *info = EntryInfo{KindOf(st.st_mode), IsHidden(path), static_cast<std::uint64_t>(st.st_size),
+                      static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return Ok;
+  }
+
+  ErrorCode Rename(std::string_view from, std::string_view to) override {
+    const NativePath source(from);
+    const NativePath target(to);
+    if (!source.Fits() || !target.Fits()) return NameTooLong;
+    struct stat st {};
+    if (lstat(source.CStr(), &st) != 0) return FromErrno(errno);
+    if (!S_ISREG(st.st_mode)) return AccessDenied;  // only files move
+    if (RenameNoReplace(source.CStr(), target.CStr()) == 0) return Ok;
+    if (errno == EXDEV) return CopyThenRemove(source.CStr(), target.CStr());
+    return FromErrno(errno);
+  }
+
+  ErrorCode Delete(std::string_view path) override {
+    const NativePath native(path);
+    if (!native.Fits()) return NameTooLong;
+    struct stat st {};
+    if (lstat(native.CStr(), &st) != 0) return FromErrno(errno);
+    // Only files go, as with Win32's delete: never a directory (nor a link to
+    // one), never a device node (a report named /dev/null), never a
+    // read-only file.
+    struct stat target {};
+    if (!(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) || IsReadOnlyFile(st) ||
+        (S_ISLNK(st.st_mode) && stat(native.CStr(), &target) == 0 && S_ISDIR(target.st_mode))) {
+      return AccessDenied;
+    }
+    return unlink(native.CStr()) == 0 ? Ok : FromErrno(errno);
+  }
+
+  ErrorCode LockDirectory(std::string_view directory, FileHandle* lock) override {
+    // The directory itself carries the lock, so no lock file is left behind;
+    // the OS drops it with the descriptor, however the process ends.
+    const NativePath native(directory);
+    const int fd = open(native.CStr(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return FromErrno(errno);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const ErrorCode error = FromErrno(errno);
+      close(fd);
+      return error;
+    }
+    lock->Value = fd;
+    return Ok;
+  }
+
+  LocalDate Today() override {
+    const time_t now = time(nullptr);
+    struct tm local {};
+    localtime_r(&now, &local);
+    return LocalDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday};
+  }
+
+  ErrorCode WriteConsole(Stream stream, const char* data, std::size_t size) override {
+    return WriteAll(stream == Stream::Output ? 1 : 2, data, size, 0, false);
+  }
+
+  std::size_t ExecutablePath(char* buffer, std::size_t capacity) override {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0) return 0;
+    const std::size_t count = std::min(static_cast<std::size_t>(length), capacity);
+    for (std::size_t i = 0; i < count; ++i) buffer[i] = path[i] == '/' ? '\\' : path[i];
+    return count;
+  }
+
+ private:
+  // Opens path as a plain file. O_NONBLOCK keeps a FIFO under a template's
+  // name from hanging the run; on a plain file it changes nothing. The file
+  // is truncated only once it is known to be a writable plain file.
+  static ErrorCode OpenPlain(std::string_view path, int flags, FileHandle* file,
+                             std::uint64_t* length) {
+    const NativePath native(path);
+    if (!native.Fits()) return NameTooLong;
+    const bool truncate = (flags & O_TRUNC) != 0;
+    flags = (flags & ~O_TRUNC) | O_CLOEXEC | O_NONBLOCK;
+    const int fd = open(native.CStr(), flags, 0666);
+    if (fd < 0) return FromErrno(errno);
+    struct stat st {};
+    ErrorCode error = Ok;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ((flags & O_ACCMODE) != O_RDONLY && IsReadOnlyFile(st))) {
+      error = AccessDenied;
+    } else if (truncate && st.st_size > 0 && ftruncate(fd, 0) != 0) {
+      error = FromErrno(errno);
+    }
+    if (error != Ok) {
+      close(fd);
+      return error;
+    }
+    file->Value = fd;
+    if (length != nullptr) *length = truncate ? 0 : static_cast<std::uint64_t>(st.st_size);
+    return Ok;
+  }
+};
+
+}  // namespace
+
+Env& RealEnv() {
+  static PosixEnv env;
+  return env;
+}
+
+}  // namespace corvane::os

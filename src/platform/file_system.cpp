@@ -1,0 +1,339 @@
+#include "platform/file_system.h"
+
+#include <algorithm>
+
+#include "platform/name_rules.h"
+
+namespace corvane::os {
+
+struct FileSystem::Directory {
+  std::string OnDisk;  // "" (the current directory) or ending in a separator
+  std::uint64_t Volume = 0;
+  std::uint64_t Index = 0;
+  bool Listed = false;
+  // A directory that can be searched but not listed (POSIX: execute
+  // permission only): names in it are used as given.
+  bool Unreadable = false;
+  NameListing Names;
+  // The spellings already resolved to this directory.
+  std::vector<std::string> Spellings;
+};
+
+FileSystem::FileSystem(Env* env) : env_(env) {}
+FileSystem::~FileSystem() = default;
+
+namespace {
+
+constexpr std::string_view Separators = "\\/";
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Where the name part of path begins.
+std::size_t NameStartOf(std::string_view path) { return NameStart(path, Separators); }
+
+// A path in a fixed buffer: directory and name joined.
+struct Joined {
+  char Text[MaxPath + 1];
+  std::size_t Length = 0;
+  bool Append(std::string_view part) {
+    if (Length + part.size() > MaxPath) return false;
+    std::copy(part.begin(), part.end(), Text + Length);
+    Length += part.size();
+    Text[Length] = '\0';
+    return true;
+  }
+  std::string_view View() const { return {Text, Length}; }
+};
+
+}  // namespace
+
+FileSystem::Directory* FileSystem::FindDirectory(std::string_view spelt, ErrorCode* error) {
+  *error = Ok;
+  for (const auto& directory : directories_) {
+    if (std::ranges::find(directory->Spellings, spelt) != directory->Spellings.end()) {
+      return directory.get();
+    }
+  }
+  // Spelt as on disk: one Stat. Otherwise each component is looked up in
+  // the listing of the one before it.
+  std::string on_disk(spelt);
+  EntryInfo info;
+  if (env_->Stat(spelt.empty() ? std::string_view(".") : spelt, &info) != Ok ||
+      info.Kind != EntryKind::Directory) {
+    std::size_t at = 0;
+    while (at < spelt.size() && IsSeparator(spelt[at])) ++at;
+    if (spelt.size() >= 2 && spelt[1] == ':') at = spelt.size() > 2 && IsSeparator(spelt[2]) ? 3 : 2;
+    on_disk.assign(spelt.substr(0, at));
+    while (at < spelt.size()) {
+      std::size_t end = at;
+      while (end < spelt.size() && !IsSeparator(spelt[end])) ++end;
+      const std::string_view component = spelt.substr(at, end - at);
+      at = end < spelt.size() ? end + 1 : end;
+      if (component.empty()) continue;
+      std::string_view found = component;
+      if (component != "." && component != "..") {
+        Directory* parent = FindDirectory(on_disk, error);
+        if (parent == nullptr) return nullptr;
+        if (*error = Listing(parent); *error != Ok) return nullptr;
+        NameListing::Held held;
+        if (!parent->Unreadable) {
+          if (!parent->Names.Find(component, &held) || held.Kind != EntryKind::Directory) {
+            return nullptr;
+          }
+          found = held.Name;
+        }
+      }
+      on_disk.append(found);
+      on_disk.push_back('\\');
+    }
+    if (env_->Stat(on_disk.empty() ? std::string_view(".") : on_disk, &info) != Ok ||
+        info.Kind != EntryKind::Directory) {
+      return nullptr;
+    }
+  }
+  // One directory reached by two spellings ("in\", ".\IN\") shares one
+  // listing, so the program's own changes show in both.
+  Directory* directory = nullptr;
+  for (const auto& known : directories_) {
+    if (known->Volume == info.Volume && known->Index == info.Index) directory = known.get();
+  }
+  if (directory == nullptr) {
+    directories_.push_back(std::make_unique<Directory>());
+    directory = directories_.back().get();
+    directory->OnDisk = on_disk;
+    directory->Volume = info.Volume;
+    directory->Index = info.Index;
+  }
+  directory->Spellings.emplace_back(spelt);
+  return directory;
+}
+
+ErrorCode FileSystem::Listing(Directory* directory) {
+  if (directory->Listed) return Ok;
+  directory->Names.Clear();
+  const ErrorCode error = env_->ListDirectory(directory->OnDisk, &directory->Names);
+  if (error != Ok && error != AccessDenied) return error;
+  directory->Names.Seal();
+  directory->Unreadable = error == AccessDenied;
+  directory->Listed = true;
+  return Ok;
+}
+
+ErrorCode FileSystem::Resolve(std::string_view path, Resolved* resolved) {
+  *resolved = Resolved{};
+  if (path.size() > MaxPath) return NameTooLong;
+  const std::size_t name_at = NameStartOf(path);
+  ErrorCode error = Ok;
+  Directory* directory = FindDirectory(path.substr(0, name_at), &error);
+  if (directory == nullptr) return error;
+  CORVANE_RETURN_IF_ERROR(Listing(directory));
+  const std::string_view asked = path.substr(name_at);
+  std::string_view name = asked;
+  resolved->Where = directory;
+  if (asked.empty()) {
+    resolved->Held = true;
+    resolved->Kind = EntryKind::Directory;
+  } else if (directory->Unreadable) {
+    resolved->Held = true;  // unknown: the operation itself will tell
+    resolved->Kind = EntryKind::Plain;
+  } else {
+    NameListing::Held held;
+    resolved->Held = directory->Names.Find(asked, &held);
+    if (resolved->Held) {
+      name = held.Name;
+      resolved->Kind = held.Kind;
+    }
+  }
+  Joined joined;
+  if (!joined.Append(directory->OnDisk) || !joined.Append(name)) return NameTooLong;
+  std::copy(joined.Text, joined.Text + joined.Length + 1, resolved->Path);
+  resolved->Length = joined.Length;
+  resolved->NameAt = directory->OnDisk.size();
+  return Ok;
+}
+
+bool FileSystem::ResolveAgain(std::string_view path, Resolved* resolved) {
+  Directory* directory = resolved->Where;
+  if (directory == nullptr || directory->Unreadable) return false;
+  directory->Listed = false;
+  return Resolve(path, resolved) == Ok && resolved->Held;
+}
+
+ErrorCode FileSystem::OpenExisting(std::string_view path, FileAccess access, FileHandle* file,
+                                   std::uint64_t* length) {
+  Resolved entry;
+  CORVANE_RETURN_IF_ERROR(Resolve(path, &entry));
+  if (entry.Where == nullptr) return PathNotFound;
+  if (!entry.Held) return FileNotFound;
+  ErrorCode error = env_->OpenFile(entry.View(), access, file, length);
+  if (error == FileNotFound && ResolveAgain(path, &entry)) {
+    error = env_->OpenFile(entry.View(), access, file, length);
+  }
+  return error;
+}
+
+ErrorCode FileSystem::CreateTruncated(std::string_view path, FileHandle* file) {
+  Resolved entry;
+  CORVANE_RETURN_IF_ERROR(Resolve(path, &entry));
+  if (entry.Where == nullptr) return PathNotFound;
+  if (!IsWin32Name(entry.Name())) return InvalidName;
+  // Only plain files: a link that points nowhere would create its target,
+  // under a name this run never asked for.
+  if (entry.Held && entry.Kind == EntryKind::Other) return AccessDenied;
+  const ErrorCode error = env_->CreateFile(entry.View(), file);
+  if (error == Ok && !entry.Held) entry.Where->Names.Add(entry.Name(), EntryKind::Plain);
+  return error;
+}
+
+ErrorCode FileSystem::RemoveFile(std::string_view path) {
+  Resolved entry;
+  CORVANE_RETURN_IF_ERROR(Resolve(path, &entry));
+  if (entry.Where == nullptr) return PathNotFound;
+  if (!entry.Held) return FileNotFound;
+  ErrorCode error = env_->Delete(entry.View());
+  if (error == FileNotFound && ResolveAgain(path, &entry)) error = env_->Delete(entry.View());
+  if (error == Ok) entry.Where->Names.Remove(entry.Name());
+  return error;
+}
+
+ErrorCode FileSystem::MoveFileTo(std::string_view from, std::string_view to) {
+  Resolved source;
+  Resolved target;
+  CORVANE_RETURN_IF_ERROR(Resolve(from, &source));
+  CORVANE_RETURN_IF_ERROR(Resolve(to, &target));
+  if (source.Where == nullptr || target.Where == nullptr) return PathNotFound;
+  if (!IsWin32Name(target.Name())) return InvalidName;
+  if (!source.Held) return FileNotFound;
+  if (target.Held && !target.Where->Unreadable) return AlreadyExists;
+  ErrorCode error = env_->Rename(source.View(), target.View());
+  if (error == FileNotFound && ResolveAgain(from, &source)) {
+    error = env_->Rename(source.View(), target.View());
+  }
+  if (error != Ok) return error;
+  source.Where->Names.Remove(source.Name());
+  target.Where->Names.Add(target.Name(), EntryKind::Plain);
+  return Ok;
+}
+
+ErrorCode FileSystem::CheckDirectory(std::string_view path) {
+  Joined spelt;
+  if (!spelt.Append(path)) return PathNotFound;
+  if (!path.empty() && !IsSeparator(path.back()) && !spelt.Append("\\")) return PathNotFound;
+  ErrorCode error = Ok;
+  return FindDirectory(spelt.View(), &error) != nullptr ? Ok : PathNotFound;
+}
+
+bool FileSystem::SameEntry(std::string_view a, std::string_view b) {
+  EntryInfo info[2];
+  const std::string_view paths[2] = {a, b};
+  for (int i = 0; i < 2; ++i) {
+    const std::string_view path = paths[i];
+    ErrorCode error = Ok;
+    if (path.empty() || IsSeparator(path.back())) {
+      const Directory* directory = FindDirectory(path, &error);
+      if (directory == nullptr) return false;
+      info[i].Volume = directory->Volume;
+      info[i].Index = directory->Index;
+    } else {
+      Resolved entry;
+      if (Resolve(path, &entry) != Ok || entry.Where == nullptr || !entry.Held ||
+          env_->Stat(entry.View(), &info[i]) != Ok) {
+        return false;
+      }
+    }
+  }
+  return info[0].Volume == info[1].Volume && info[0].Index == info[1].Index;
+}
+
+namespace {
+
+// Collects the names of a listing that a search delivers.
+class Matcher final : public ListingVisitor {
+ public:
+  Matcher(std::string_view pattern, std::string* names, std::vector<std::uint32_t>* offsets)
+      : pattern_(pattern), names_(names), offsets_(offsets) {}
+  void Visit(const ListedEntry& entry) override {
+    if (entry.Kind != EntryKind::Plain || entry.Hidden || !IsDeliverableName(entry.Name) ||
+        !WildcardMatch(pattern_, entry.Name)) {
+      return;
+    }
+    offsets_->push_back(static_cast<std::uint32_t>(names_->size()));
+    names_->push_back(static_cast<char>(entry.Name.size()));
+    names_->append(entry.Name);
+  }
+
+ private:
+  std::string_view pattern_;
+  std::string* names_;
+  std::vector<std::uint32_t>* offsets_;
+};
+
+bool Fill(std::string_view name, const EntryInfo& info, DirEntry* entry) {
+  if (info.Kind != EntryKind::Plain || info.Hidden || !IsDeliverableName(name)) return false;
+  std::copy(name.begin(), name.end(), entry->Name);
+  entry->Name[name.size()] = '\0';
+  entry->NameLength = name.size();
+  entry->Size = info.Size;
+  return true;
+}
+
+}  // namespace
+
+std::string_view DirectorySearch::NameAt(std::uint32_t offset) const {
+  return std::string_view(names_).substr(offset + 1, static_cast<unsigned char>(names_[offset]));
+}
+
+ErrorCode DirectorySearch::Start(FileSystem* fs, std::string_view mask, DirEntry* entry) {
+  fs_ = fs;
+  directory_.clear();
+  names_.clear();
+  offsets_.clear();
+  next_ = 0;
+  if (mask.size() > MaxPath) return NameTooLong;
+  const std::size_t name_at = NameStartOf(mask);
+  const std::string_view pattern = mask.substr(name_at);
+  if (pattern.empty()) return FileNotFound;
+
+  if (!HasWildcards(pattern)) {
+    // A probe for one name: the listing answers, one Stat gives its size.
+    if (!IsWin32Name(pattern)) return FileNotFound;
+    FileSystem::Resolved found;
+    CORVANE_RETURN_IF_ERROR(fs->Resolve(mask, &found));
+    if (found.Where == nullptr) return PathNotFound;
+    if (!found.Held) return FileNotFound;
+    EntryInfo info;
+    ErrorCode error = fs->env().Stat(found.View(), &info);
+    if (error == FileNotFound && fs->ResolveAgain(mask, &found)) {
+      error = fs->env().Stat(found.View(), &info);
+    }
+    return error == Ok && Fill(found.Name(), info, entry) ? Ok : FileNotFound;
+  }
+
+  ErrorCode error = Ok;
+  const FileSystem::Directory* directory = fs->FindDirectory(mask.substr(0, name_at), &error);
+  if (directory == nullptr) return error != Ok ? error : PathNotFound;
+  directory_ = directory->OnDisk;
+  // A listing of its own, keeping only the names that match: a search of
+  // the markers among a hundred thousand moved files holds the markers.
+  Matcher matcher(pattern, &names_, &offsets_);
+  CORVANE_RETURN_IF_ERROR(fs->env().ListDirectory(directory_, &matcher));
+  std::sort(offsets_.begin(), offsets_.end(), [this](std::uint32_t a, std::uint32_t b) {
+    return CompareNames(NameAt(a), NameAt(b)) < 0;
+  });
+  return Next(entry) ? Ok : FileNotFound;
+}
+
+bool DirectorySearch::Next(DirEntry* entry) {
+  while (next_ < offsets_.size()) {
+    const std::string_view name = NameAt(offsets_[next_++]);
+    Joined path;
+    EntryInfo info;
+    if (path.Append(directory_) && path.Append(name) && fs_->env().Stat(path.View(), &info) == Ok &&
+        Fill(name, info, entry)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace corvane::os
