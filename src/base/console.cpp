@@ -12,7 +12,7 @@ std::size_t CopyPrintable(std::string_view text, char* out) {
 os::ErrorCode WriteText(os::Env& env, std::string_view text) {
   char line[Text::Capacity];
   const std::size_t size = CopyPrintable(text.substr(0, sizeof line), line);
-  return size == 0 ? os::Ok : env.WriteConsole(os::Stream::Output, line, size);
+  return size == 0 ? os::Ok : env.ConsoleWrite(os::Stream::Output, line, size);
 }
 
 os::ErrorCode WriteLine(os::Env& env, std::string_view text) {
@@ -20,7 +20,7 @@ os::ErrorCode WriteLine(os::Env& env, std::string_view text) {
   std::size_t size = CopyPrintable(text.substr(0, Text::Capacity), line);
   line[size++] = '\r';
   line[size++] = '\n';
-  return env.WriteConsole(os::Stream::Output, line, size);
+  return env.ConsoleWrite(os::Stream::Output, line, size);
 }
 
 }  // namespace corvane

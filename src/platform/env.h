@@ -112,11 +112,11 @@ class Env {
 
   // Opens an existing plain file; never creates one. *length gets its
   // length.
-  virtual ErrorCode OpenFile(std::string_view path, FileAccess access, FileHandle* file,
+  virtual ErrorCode Open(std::string_view path, FileAccess access, FileHandle* file,
                              std::uint64_t* length) = 0;
   // Creates a plain file for reading and writing, or truncates the one of
   // that exact name.
-  virtual ErrorCode CreateFile(std::string_view path, FileHandle* file) = 0;
+  virtual ErrorCode Create(std::string_view path, FileHandle* file) = 0;
   // Reads up to size bytes from position; *done says how many came (fewer
   // only at the end of the file).
   virtual ErrorCode ReadAt(FileHandle file, std::uint64_t position, void* buffer,
@@ -154,7 +154,7 @@ class Env {
   virtual LocalDate Today() = 0;
   // Console output, unbuffered and in binary: the program ends its lines
   // with CR LF itself.
-  virtual ErrorCode WriteConsole(Stream stream, const char* data, std::size_t size) = 0;
+  virtual ErrorCode ConsoleWrite(Stream stream, const char* data, std::size_t size) = 0;
   // The running executable's full path as the OS reports it, with "\" as the
   // separator, cut to capacity bytes. Returns the length written.
   virtual std::size_t ExecutablePath(char* buffer, std::size_t capacity) = 0;

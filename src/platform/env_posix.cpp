@@ -202,12 +202,12 @@ class PosixEnv final : public Env {
     signal(SIGPIPE, SIG_IGN);
   }
 
-  ErrorCode OpenFile(std::string_view path, FileAccess access, FileHandle* file,
+  ErrorCode Open(std::string_view path, FileAccess access, FileHandle* file,
                      std::uint64_t* length) override {
     return OpenPlain(path, access == FileAccess::Read ? O_RDONLY : O_RDWR, file, length);
   }
 
-  ErrorCode CreateFile(std::string_view path, FileHandle* file) override {
+  ErrorCode Create(std::string_view path, FileHandle* file) override {
     return OpenPlain(path, O_RDWR | O_CREAT | O_TRUNC, file, nullptr);
   }
 
@@ -335,7 +335,7 @@ class PosixEnv final : public Env {
     return LocalDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday};
   }
 
-  ErrorCode WriteConsole(Stream stream, const char* data, std::size_t size) override {
+  ErrorCode ConsoleWrite(Stream stream, const char* data, std::size_t size) override {
     return WriteAll(stream == Stream::Output ? 1 : 2, data, size, 0, false);
   }
 

@@ -165,9 +165,9 @@ ErrorCode FileSystem::OpenExisting(std::string_view path, FileAccess access, Fil
   CORVANE_RETURN_IF_ERROR(Resolve(path, &entry));
   if (entry.Where == nullptr) return PathNotFound;
   if (!entry.Held) return FileNotFound;
-  ErrorCode error = env_->OpenFile(entry.View(), access, file, length);
+  ErrorCode error = env_->Open(entry.View(), access, file, length);
   if (error == FileNotFound && ResolveAgain(path, &entry)) {
-    error = env_->OpenFile(entry.View(), access, file, length);
+    error = env_->Open(entry.View(), access, file, length);
   }
   return error;
 }
@@ -180,7 +180,7 @@ ErrorCode FileSystem::CreateTruncated(std::string_view path, FileHandle* file) {
   // Only plain files: a link that points nowhere would create its target,
   // under a name this run never asked for.
   if (entry.Held && entry.Kind == EntryKind::Other) return AccessDenied;
-  const ErrorCode error = env_->CreateFile(entry.View(), file);
+  const ErrorCode error = env_->Create(entry.View(), file);
   if (error == Ok && !entry.Held) entry.Where->Names.Add(entry.Name(), EntryKind::Plain);
   return error;
 }

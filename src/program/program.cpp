@@ -143,7 +143,7 @@ int RunProgram(os::Env& env, int count, const char* const* parameters) {
   // error number as the exit status.
   Text line = RunTimeStopLine(error);
   line.Append("\r\n");
-  (void)env.WriteConsole(os::Stream::Error, line.Data(), line.Size());
+  (void)env.ConsoleWrite(os::Stream::Error, line.Data(), line.Size());
   return static_cast<int>(error & 0xFF);
 }
 
