@@ -77,9 +77,15 @@ FileSystem::Directory* FileSystem::FindDirectory(std::string_view spelt, ErrorCo
         if (*error = Listing(parent); *error != Ok) return nullptr;
         NameListing::Held held;
         if (!parent->Unreadable) {
-          if (!parent->Names.Find(component, &held) || held.Kind != EntryKind::Directory) {
-            return nullptr;
+          // A directory part that misses is rare enough to list again for:
+          // one made since the listing is then found.
+          bool held_now = parent->Names.Find(component, &held);
+          if (!held_now || held.Kind != EntryKind::Directory) {
+            parent->Listed = false;
+            if (*error = Listing(parent); *error != Ok) return nullptr;
+            held_now = parent->Names.Find(component, &held);
           }
+          if (!held_now || held.Kind != EntryKind::Directory) return nullptr;
           found = held.Name;
         }
       }

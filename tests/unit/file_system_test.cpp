@@ -1,0 +1,250 @@
+// FileSystem over the real Env of the build, in a real temporary directory:
+// names reach entries ignoring letter case, searches skip what Win32 would
+// skip and come sorted, moves never replace, errors are Win32 numbers. The
+// same file runs on both builds, so both answer alike.
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/name_listing.h"
+
+namespace corvane::os {
+namespace {
+namespace fs = std::filesystem;
+using Str = std::string;
+
+class FileSystemTest : public ::testing::Test {
+ protected:
+  void TearDown() override { fs::remove_all(dir_); }
+  // The program's form of a path inside the test directory: "\" separators.
+  Str P(const Str& relative) const {
+    Str path = (dir_ / relative).string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+  }
+  // Files (blank-separated paths) holding `bytes`; a path ending in "/" is a
+  // directory.
+  void Put(const Str& paths, const Str& bytes = "x") const {
+    std::istringstream names(paths);
+    for (Str name; names >> name;) {
+      fs::create_directories((dir_ / name).parent_path());
+      if (!name.ends_with('/')) std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    }
+  }
+  Str Get(const fs::path& relative) const {
+    std::ifstream in(dir_ / relative, std::ios::binary);
+    return Str(std::istreambuf_iterator<char>(in), {});
+  }
+  // What a search delivers (a probe: the one name found, or ""), blank-separated.
+  Str Search(const Str& mask) {
+    Str names;
+    DirectorySearch search;
+    DirEntry entry;
+    for (bool found = search.Start(&files_, P(mask), &entry) == Ok; found;
+         found = search.Next(&entry)) {
+      names.append(names.empty() ? "" : " ").append(entry.View());
+    }
+    return names;
+  }
+  // The directory as it stands on disk, sorted by bytes.
+  Str Listing(const Str& relative) const {
+    std::set<Str> names;
+    for (const auto& entry : fs::directory_iterator(dir_ / relative))
+      names.insert(entry.path().filename().string());
+    Str all;
+    for (const Str& name : names) all += (all.empty() ? "" : " ") + name;
+    return all;
+  }
+  // The first bytes of the file a name reaches, or the error.
+  Str Read(const Str& path) {
+    FileHandle file;
+    std::uint64_t length = 0;
+    if (const ErrorCode error = files_.OpenExisting(P(path), FileAccess::Read, &file, &length))
+      return "error " + std::to_string(error);
+    char bytes[16] = {};
+    std::size_t got = 0;
+    (void)env_.ReadAt(file, 0, bytes, sizeof bytes, &got);
+    (void)env_.Close(&file);
+    return Str(bytes, got);
+  }
+
+  const fs::path dir_ =
+      fs::temp_directory_path() / ("corvane-fs-" + std::to_string(std::random_device{}()));
+  Env& env_ = RealEnv();
+  FileSystem files_{&env_};
+};
+
+// What the end-to-end suite cannot set up through tickets: entries Win32
+// would list under another name (on Win32 the short name of longname.ticket,
+// LONGNA~1.TIC, matches "*.tic"; "b.tic." and "b.tic  " are b.tic to Win32),
+// read-only files, a second spelling of a directory; and the Win32 numbers of
+// failures that leave what they were refused as it was.
+TEST_F(FileSystemTest, SearchesErrorNumbersAndWrites) {
+  Put("in/b.tic in/.hidden.tic in/longname.ticket in/locked.tic in/A.TIC in/dir.tic/ adir/");
+  Put("in/file.zip", "new");
+  Put("bad/FILE.ZIP", "old");
+  fs::permissions(dir_ / "in/locked.tic", fs::perms::owner_write, fs::perm_options::remove);
+  EXPECT_EQ(Search("IN/*.TIC"), "A.TIC b.tic locked.tic");
+  for (const char* mask : {"in/dir.tic", "missing/*.tic", "in/b.tic.", "in/b.tic  "})
+    EXPECT_EQ(Search(mask), "") << mask;
+  EXPECT_EQ(Search("in/a.tic"), "A.TIC");
+  EXPECT_TRUE(files_.SameEntry(P("in") + "\\", P("IN") + "\\"));
+  EXPECT_FALSE(files_.SameEntry(P("missing") + "\\", P("missing") + "\\"));
+  FileHandle file;
+  DirectorySearch search;
+  DirEntry entry;
+  char byte = 0;
+  std::size_t got = 0;
+  const ErrorCode errors[] = {
+      files_.OpenExisting(P("nodir/missing.dat"), FileAccess::Read, &file, nullptr),
+      files_.OpenExisting(P("adir"), FileAccess::Read, &file, nullptr),
+      files_.CreateTruncated(P("nodir/new.dat"), &file),
+      files_.CreateTruncated(P("r*.txt"), &file),
+      files_.RemoveFile(P("adir")),
+      files_.RemoveFile(P("in/locked.tic")),
+      files_.CreateTruncated(P("in/locked.tic"), &file),
+      files_.MoveFileTo(P("in/FILE.ZIP"), P("bad/file.zip")),
+      files_.MoveFileTo(P("adir"), P("bad/adir")),
+      env_.ReadAt(FileHandle{}, 0, &byte, 1, &got),
+      search.Start(&files_, P("adir/*.tic"), &entry),
+      search.Start(&files_, P("nodir/*.tic"), &entry),
+      search.Start(&files_, P("nodir/x.tic"), &entry),
+      files_.CheckDirectory(P("ADIR")),
+      files_.CheckDirectory(P("in/file.zip")),
+  };
+  EXPECT_EQ(
+      std::vector<ErrorCode>(std::begin(errors), std::end(errors)),
+      (std::vector<ErrorCode>{PathNotFound, AccessDenied, PathNotFound, InvalidName, AccessDenied,
+                              AccessDenied, AccessDenied, AlreadyExists, AccessDenied, FileNotOpen,
+                              FileNotFound, PathNotFound, PathNotFound, Ok, PathNotFound}));
+  fs::permissions(dir_ / "in/locked.tic", fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(Get("in/locked.tic") + Get("bad/FILE.ZIP") + Get("in/file.zip"), "xoldnew");
+  // Every component resolves ignoring case, and a file keeps its name on disk;
+  // writes land where they are asked to, and a cut file is written on at its
+  // new end.
+  Put("Inbound/Sub/report.txt", "old content");
+  Put("db", "0123456789");
+  std::uint64_t length = 0;
+  ASSERT_EQ(files_.CreateTruncated(P("INBOUND/sub/REPORT.TXT"), &file), Ok);
+  ASSERT_EQ(env_.WriteAt(file, 0, "new", 3), Ok);
+  ASSERT_EQ(env_.Close(&file), Ok);
+  EXPECT_EQ(env_.Close(&file), FileNotOpen);
+  EXPECT_EQ(Listing("Inbound/Sub") + " " + Get("Inbound/Sub/report.txt"), "report.txt new");
+  ASSERT_EQ(files_.OpenExisting(P("DB"), FileAccess::ReadWrite, &file, &length), Ok);
+  EXPECT_EQ(length, 10u);
+  ASSERT_EQ(env_.WriteAt(file, length, "ab", 2), Ok);
+  ASSERT_EQ(env_.Truncate(file, 4), Ok);
+  ASSERT_EQ(env_.WriteAt(file, 4, "x", 1), Ok);
+  ASSERT_EQ(env_.Close(&file), Ok);
+  EXPECT_EQ(Get("db"), "0123x");
+}
+
+// The listing is taken once and kept current by the program's own changes;
+// another program's removal or rename of a held entry is noticed by the
+// operation that fails on it, which lists again and tries once more. An
+// entry another program adds later is not seen until then.
+TEST_F(FileSystemTest, OwnChangesAndAnotherProgramsChanges) {
+  Put("in/Keep.zip in/gone.zip in/renamed.zip", "k");
+  EXPECT_EQ(Read("in/KEEP.ZIP"), "k");  // lists in/
+  ASSERT_EQ(files_.MoveFileTo(P("in/keep.zip"), P("in/Moved.zip")), Ok);
+  FileHandle file;
+  ASSERT_EQ(files_.CreateTruncated(P("IN/new.zip"), &file), Ok);
+  ASSERT_EQ(env_.Close(&file), Ok);
+  EXPECT_EQ(files_.MoveFileTo(P("in/gone.zip"), P("in/NEW.ZIP")), AlreadyExists);
+  fs::remove(dir_ / "in/gone.zip");
+  fs::rename(dir_ / "in/renamed.zip", dir_ / "in/RENAMED.ZIP");
+  Put("in/late.zip", "l");
+  // A braced list reads in order: the late file is unseen until the failed
+  // open of the removed one lists the directory again.
+  const std::vector<Str> seen = {Read("in/moved.zip"), Read("in/KEEP.ZIP"), Read("in/Late.zip"),
+                                 Read("in/gone.zip"),  Read("in/late.zip"), Read("in/renamed.zip")};
+  EXPECT_EQ(seen, (std::vector<Str>{"k", "error 2", "error 2", "error 2", "l", "k"}));
+  fs::remove(dir_ / "in/RENAMED.ZIP");
+  EXPECT_EQ(Read("in/renamed.zip"), "error 2");
+  EXPECT_EQ(files_.RemoveFile(P("in/LATE.ZIP")), Ok);
+  EXPECT_EQ(Listing("in"), "Moved.zip new.zip");
+}
+
+#ifndef _WIN32
+// Only POSIX holds names that differ in case alone: the exact name wins,
+// else the smallest in byte order, for directories as for files.
+TEST_F(FileSystemTest, CaseTiesOnPosix) {
+  Put("Dir/b.zip dir/B.ZIP dir/a.Zip dir/A.zip dir/x.txt", "");
+  for (const auto& [name, bytes] :
+       {std::pair<Str, Str>{"dir/a.Zip", "1"}, {"dir/A.zip", "2"}, {"Dir/b.zip", "3"},
+        {"dir/B.ZIP", "4"}, {"dir/x.txt", "5"}})
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+  const std::vector<Str> seen = {Read("dir/a.zip"), Read("dir/A.ZIP"), Read("dir/a.Zip"),
+                                 Read("DIR/B.zip"), Read("dir/b.zip"), Read("dIR/X.TXT")};
+  EXPECT_EQ(seen, (std::vector<Str>{"2", "2", "1", "3", "4", "error 2"}));
+  EXPECT_EQ(Search("dir/*.zip"), "A.zip a.Zip B.ZIP");
+}
+
+// A directory that cannot be read is an error, never "no such file", for a
+// lookup and for a wildcard search alike.
+TEST_F(FileSystemTest, ADirectoryThatCannotBeReadIsAnErrorNotAMiss) {
+  Put("in/file.zip");
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int lowest_free = open("/dev/null", O_RDONLY);
+  ASSERT_GE(lowest_free, 0);
+  close(lowest_free);
+  rlimit none_left = saved;
+  none_left.rlim_cur = static_cast<rlim_t>(lowest_free);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none_left), 0);
+  DirectorySearch search;
+  DirEntry entry;
+  FileHandle file;
+  const ErrorCode errors[] = {
+      search.Start(&files_, P("in/FILE.ZIP"), &entry),
+      search.Start(&files_, P("in/*.zip"), &entry),
+      files_.OpenExisting(P("in/other.zip"), FileAccess::Read, &file, nullptr),
+      files_.RemoveFile(P("in/other.zip")),
+      files_.MoveFileTo(P("in/FILE.ZIP"), P("in/moved.zip")),
+  };
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  for (const ErrorCode error : errors) EXPECT_EQ(error, TooManyOpenFiles);
+  EXPECT_EQ(Search("in/FILE.ZIP"), "file.zip");
+}
+#endif  // _WIN32
+
+// The listing alone: ties, the program's own changes, and enough additions
+// to merge its two sorted runs more than once.
+TEST(NameListingTest, FindsByTheRuleThroughAdditionsAndRemovals) {
+  NameListing names;
+  for (const char* name : {"b.zip", "B.ZIP", "c.tic"}) names.Visit({name, EntryKind::Plain, false});
+  names.Seal();
+  const auto find = [&names](std::string_view name) {
+    NameListing::Held held;
+    return names.Find(name, &held) ? Str(held.Name) : Str("-");
+  };
+  EXPECT_EQ(find("b.Zip") + " " + find("b.zip") + " " + find("C.TIC") + " " + find("d"),
+            "B.ZIP b.zip c.tic -");
+  for (int i = 0; i < 1500; ++i) names.Add("f" + std::to_string(i * 7919 % 1500) + ".zip", {});
+  names.Add("A.zip", EntryKind::Plain);
+  names.Remove("B.ZIP");
+  names.Remove("f7.zip");
+  EXPECT_EQ(find("b.ZIP") + " " + find("F1499.ZIP") + " " + find("f7.zip") + " " + find("a.ZIP"),
+            "b.zip f1499.zip - A.zip");
+  names.Add("f7.zip", EntryKind::Plain);
+  names.Add("F7.ZIP", EntryKind::Plain);
+  EXPECT_EQ(find("f7.zip") + " " + find("f7.Zip"), "f7.zip F7.ZIP");
+}
+
+}  // namespace
+}  // namespace corvane::os
