@@ -52,13 +52,6 @@ TEST(PureHelpers, TextsTheyMake) {
   EXPECT_EQ(J(LowerText(Text("AbZ@[\xC4")), UpperText(Text("aZz`{\xE4"))), "abz@[\xC4|AZZ`{\xE4|");
   EXPECT_EQ(J(RunTimeStopLine(999), ProgramFileName("D:corvane/x.exe")),
             "Runtime error 999|corvane/x.exe|");
-  // Every stop's words after "Runtime error ": scripts around the program may match them.
-  Walk(
-      "2=2: file not found, 3=3: path not found, 4=4: too many open files, 5=5: access denied, "
-      "19=19: write-protected, 32=32: file in use, 112=112: disk full, 183=183: file already "
-      "exists, 206=206: path too long, 100=100: read error, 101=101: write error, 103=103: file "
-      "not open, 6=6",
-      [](const Str& code) { return S(RunTimeStopLine(std::stoi(code))).substr(14); });
   EXPECT_EQ(
       J(FormatDateStamp(day), FormatDateStamp({2000, 1, 1, 6}), FormatDateStamp({2026, 12, 6, 0})),
       "Saturday 20-Nov-99|Saturday 01-Jan-00|Sunday 06-Dec-26|");
