@@ -98,6 +98,8 @@ TEST_F(FileSystemTest, SearchesErrorNumbersAndWrites) {
   Put("in/b.tic in/.hidden.tic in/longname.ticket in/locked.tic in/A.TIC in/dir.tic/ adir/");
   Put("in/file.zip", "new");
   Put("bad/FILE.ZIP", "old");
+  Put("Inbound/Sub/report.txt", "old content");
+  Put("db", "0123456789");
   fs::permissions(dir_ / "in/locked.tic", fs::perms::owner_write, fs::perm_options::remove);
   EXPECT_EQ(Search("IN/*.TIC"), "A.TIC b.tic locked.tic");
   for (const char* mask : {"in/dir.tic", "missing/*.tic", "in/b.tic.", "in/b.tic  "})
@@ -137,8 +139,6 @@ TEST_F(FileSystemTest, SearchesErrorNumbersAndWrites) {
   // Every component resolves ignoring case, and a file keeps its name on disk;
   // writes land where they are asked to, and a cut file is written on at its
   // new end.
-  Put("Inbound/Sub/report.txt", "old content");
-  Put("db", "0123456789");
   std::uint64_t length = 0;
   ASSERT_EQ(files_.CreateTruncated(P("INBOUND/sub/REPORT.TXT"), &file), Ok);
   ASSERT_EQ(env_.WriteAt(file, 0, "new", 3), Ok);
