@@ -27,8 +27,8 @@ int TextReader::Peek() {
     // learn that nothing is left.
     if (unread_ == 0 || error_ != os::Ok) return -1;
     std::size_t got = 0;
-    error_ = env_->ReadAt(file_, offset_, buffer_,
-                          std::min<std::uint64_t>(sizeof buffer_, unread_), &got);
+    error_ = env_->ReadAt(file_, offset_, buffer_, std::min<std::uint64_t>(sizeof buffer_, unread_),
+                          &got);
     if (error_ == os::Ok && got == 0) error_ = os::ReadFault;  // shorter than it was
     if (error_ != os::Ok) return -1;
     offset_ += got;

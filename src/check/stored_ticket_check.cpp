@@ -13,7 +13,8 @@ namespace {
 // A marker named by the ticket's key and ".bad" in the BadTics directory. A
 // key that is no plain name (a damaged or forged database) names no marker:
 // "*" would find any marker, "..\x" one outside BadTics.
-os::ErrorCode FindMarker(os::FileSystem& fs, std::string_view bad_tics, const TicketRecord& record, bool* found) {
+os::ErrorCode FindMarker(os::FileSystem& fs, std::string_view bad_tics, const TicketRecord& record,
+                         bool* found) {
   *found = false;
   Text marker;
   if (!IsSafeFileName(record.TicketKey) ||

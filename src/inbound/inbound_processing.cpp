@@ -13,7 +13,8 @@ namespace {
 
 // Moves directory + name to another directory under the same name. A path
 // that would pass 255 characters counts as a failed move.
-bool MoveBetween(os::FileSystem& fs, std::string_view from_dir, std::string_view to_dir, std::string_view name) {
+bool MoveBetween(os::FileSystem& fs, std::string_view from_dir, std::string_view to_dir,
+                 std::string_view name) {
   Text from;
   Text to;
   return BuildPath(from_dir, name, &from) && BuildPath(to_dir, name, &to) &&
@@ -26,14 +27,16 @@ bool NamesDatabase(os::FileSystem& fs, const InboundJob& job, std::string_view f
   if (!os::EqualIgnoringCase(file_name, DatabaseName)) return false;
   Text path;
   for (const Text* directory : {&job.Inbound, &job.BadTics}) {
-    if (BuildPath(*directory, file_name, &path) && SameFilePath(fs, path, DatabaseName)) return true;
+    if (BuildPath(*directory, file_name, &path) && SameFilePath(fs, path, DatabaseName))
+      return true;
   }
   return false;
 }
 
 // The size of the plain file name in directory (low 32 bits), 0 when there
 // is none.
-os::ErrorCode SizeOfFile(os::FileSystem& fs, std::string_view directory, std::string_view name, std::int32_t* size) {
+os::ErrorCode SizeOfFile(os::FileSystem& fs, std::string_view directory, std::string_view name,
+                         std::int32_t* size) {
   *size = 0;
   Text path;
   if (name.empty() || !BuildPath(directory, name, &path)) return os::Ok;
@@ -72,14 +75,15 @@ os::ErrorCode AppendToDatabase(os::FileSystem& fs, const TicketRecord& record) {
 // back when the ticket cannot follow it. The file was found in the inbound
 // just before, as a plain file, so an old copy in BadTics goes only when
 // its replacement is there.
-os::ErrorCode MoveTicketAside(os::FileSystem& fs, const InboundJob& job, std::string_view ticket_name,
-                              const TicketRecord& record) {
+os::ErrorCode MoveTicketAside(os::FileSystem& fs, const InboundJob& job,
+                              std::string_view ticket_name, const TicketRecord& record) {
   const std::string_view file_name = record.FileName;
   Text old_copy;
   if (BuildPath(job.BadTics, file_name, &old_copy) && fs.RemoveFile(old_copy) == os::Ok) {
     CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Destination cleared"));
   }
-  if (!MoveBetween(fs, job.Inbound, job.BadTics, file_name)) return WriteLine(fs.env(), "Can't move a file");
+  if (!MoveBetween(fs, job.Inbound, job.BadTics, file_name))
+    return WriteLine(fs.env(), "Can't move a file");
   // The ticket goes to BadTics under the name rebuilt from its key. When
   // that is not the name of the ticket that was read (a long name such as
   // newfiles01.tic), another ticket of the rebuilt name must stay where it
@@ -94,7 +98,8 @@ os::ErrorCode MoveTicketAside(os::FileSystem& fs, const InboundJob& job, std::st
     return os::Ok;
   }
   CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't move a TIC, returning file back"));
-  if (!MoveBetween(fs, job.BadTics, job.Inbound, file_name)) return WriteLine(fs.env(), "Can't move a file back");
+  if (!MoveBetween(fs, job.BadTics, job.Inbound, file_name))
+    return WriteLine(fs.env(), "Can't move a file back");
   return os::Ok;
 }
 
@@ -107,7 +112,8 @@ os::ErrorCode ProcessInbound(os::FileSystem& fs, const InboundJob& job) {
   // The same directory twice would delete every announced file as the "old
   // copy" of itself.
   if (fs.SameEntry(job.Inbound, job.BadTics)) {
-    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Inbound and BadTics are the same directory; nothing done."));
+    CORVANE_RETURN_IF_ERROR(
+        WriteLine(fs.env(), "Inbound and BadTics are the same directory; nothing done."));
     return RunRefused;
   }
   CORVANE_RETURN_IF_ERROR(TicketDatabase::CreateEmpty(fs));

@@ -113,14 +113,14 @@ class Env {
   // Opens an existing plain file; never creates one. *length gets its
   // length.
   virtual ErrorCode Open(std::string_view path, FileAccess access, FileHandle* file,
-                             std::uint64_t* length) = 0;
+                         std::uint64_t* length) = 0;
   // Creates a plain file for reading and writing, or truncates the one of
   // that exact name.
   virtual ErrorCode Create(std::string_view path, FileHandle* file) = 0;
   // Reads up to size bytes from position; *done says how many came (fewer
   // only at the end of the file).
-  virtual ErrorCode ReadAt(FileHandle file, std::uint64_t position, void* buffer,
-                           std::size_t size, std::size_t* done) = 0;
+  virtual ErrorCode ReadAt(FileHandle file, std::uint64_t position, void* buffer, std::size_t size,
+                           std::size_t* done) = 0;
   // Writes all size bytes at position. Any failure, a full disk included, is
   // WriteFault, as a short write is; what did reach the file stays.
   virtual ErrorCode WriteAt(FileHandle file, std::uint64_t position, const void* data,

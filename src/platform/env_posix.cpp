@@ -203,7 +203,7 @@ class PosixEnv final : public Env {
   }
 
   ErrorCode Open(std::string_view path, FileAccess access, FileHandle* file,
-                     std::uint64_t* length) override {
+                 std::uint64_t* length) override {
     return OpenPlain(path, access == FileAccess::Read ? O_RDONLY : O_RDWR, file, length);
   }
 
@@ -258,9 +258,10 @@ class PosixEnv final : public Env {
       EntryKind kind = EntryKind::Other;
 #ifdef CORVANE_HAVE_D_TYPE
       const bool known = listed->d_type != DT_UNKNOWN && listed->d_type != DT_LNK;
-      if (known) kind = listed->d_type == DT_REG   ? EntryKind::Plain
-                        : listed->d_type == DT_DIR ? EntryKind::Directory
-                                                   : EntryKind::Other;
+      if (known)
+        kind = listed->d_type == DT_REG   ? EntryKind::Plain
+               : listed->d_type == DT_DIR ? EntryKind::Directory
+                                          : EntryKind::Other;
 #else
       const bool known = false;
 #endif

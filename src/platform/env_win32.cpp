@@ -72,7 +72,7 @@ bool IsReadOnly(const CPath& path) {
 }
 
 ErrorCode OpenWith(std::string_view path, DWORD access, DWORD disposition, FileHandle* file,
-               std::uint64_t* length) {
+                   std::uint64_t* length) {
   const CPath name(path);
   if (!name.Fits()) return NameTooLong;
   if (!NamesItself(name)) return InvalidName;
@@ -184,7 +184,7 @@ class Win32Env final : public Env {
   }
 
   ErrorCode Open(std::string_view path, FileAccess access, FileHandle* file,
-                     std::uint64_t* length) override {
+                 std::uint64_t* length) override {
     const DWORD rights = access == FileAccess::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
     return OpenWith(path, rights, OPEN_EXISTING, file, length);
   }
@@ -245,7 +245,8 @@ class Win32Env final : public Env {
         EntryInfo info;
         kind = Describe(path.CStr(), &info) == Ok ? info.Kind : EntryKind::Other;
       }
-      visitor->Visit(ListedEntry{name, kind, (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0});
+      visitor->Visit(
+          ListedEntry{name, kind, (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0});
     } while (FindNextFileA(find, &found));
     ::FindClose(find);
     return Ok;

@@ -62,7 +62,8 @@ FileSystem::Directory* FileSystem::FindDirectory(std::string_view spelt, ErrorCo
       info.Kind != EntryKind::Directory) {
     std::size_t at = 0;
     while (at < spelt.size() && IsSeparator(spelt[at])) ++at;
-    if (spelt.size() >= 2 && spelt[1] == ':') at = spelt.size() > 2 && IsSeparator(spelt[2]) ? 3 : 2;
+    if (spelt.size() >= 2 && spelt[1] == ':')
+      at = spelt.size() > 2 && IsSeparator(spelt[2]) ? 3 : 2;
     on_disk.assign(spelt.substr(0, at));
     while (at < spelt.size()) {
       std::size_t end = at;

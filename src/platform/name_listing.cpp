@@ -109,10 +109,9 @@ void NameListing::Add(std::string_view name, EntryKind kind) {
                 record);
   if (added_.size() < MergeAt) return;
   std::vector<std::uint32_t> merged(listed_.size() + added_.size());
-  std::merge(listed_.begin(), listed_.end(), added_.begin(), added_.end(), merged.begin(),
-             [this](std::uint32_t a, std::uint32_t b) {
-               return CompareNames(NameAt(a), NameAt(b)) < 0;
-             });
+  std::merge(
+      listed_.begin(), listed_.end(), added_.begin(), added_.end(), merged.begin(),
+      [this](std::uint32_t a, std::uint32_t b) { return CompareNames(NameAt(a), NameAt(b)) < 0; });
   listed_.swap(merged);
   added_.clear();
 }

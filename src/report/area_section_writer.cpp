@@ -82,7 +82,12 @@ os::ErrorCode WriteEntry(const TicketRecord& record, TextWriter* area_file) {
 os::ErrorCode AppendEntry(os::FileSystem& fs, const AreaSlot& slot, const TicketRecord& record) {
   const Text name = AreaFileName(slot.Key);
   TextWriter area_file;
-  const bool created = area_file.OpenForAppend(fs, name) != os::Ok;
+  // Only a missing file is made anew: one that exists but cannot be opened
+  // (another program holds it) keeps entries whose tickets are already
+  // marked reported, and creating it would empty it.
+  const os::ErrorCode opened = area_file.OpenForAppend(fs, name);
+  if (opened != os::Ok && opened != os::FileNotFound) return opened;
+  const bool created = opened != os::Ok;
   if (created) {
     CORVANE_RETURN_IF_ERROR(area_file.Create(fs, name));
     Text heading(" Area : ");

@@ -20,7 +20,8 @@ constexpr std::string_view FooterTemplate = "suffix.nef";
 // the database, a template (also one that is missing: the report would
 // become the template it reads) or an area file. Writing the report there
 // would destroy it.
-std::string_view OwnFileAt(os::FileSystem& fs, std::string_view path, const AreaTable& table, Text* area_file) {
+std::string_view OwnFileAt(os::FileSystem& fs, std::string_view path, const AreaTable& table,
+                           Text* area_file) {
   for (std::string_view name : {DatabaseName, HeaderTemplate, FooterTemplate}) {
     if (SameFilePath(fs, path, name)) return name;
   }
@@ -31,7 +32,8 @@ std::string_view OwnFileAt(os::FileSystem& fs, std::string_view path, const Area
   return {};
 }
 
-os::ErrorCode OpenReport(os::FileSystem& fs, const ReportJob& job, const AreaTable& table, TextWriter* report) {
+os::ErrorCode OpenReport(os::FileSystem& fs, const ReportJob& job, const AreaTable& table,
+                         TextWriter* report) {
   const std::string_view path = job.ReportPath;
   if (path.empty()) {
     report->UseStandardOutput(fs.env());
@@ -42,7 +44,8 @@ os::ErrorCode OpenReport(os::FileSystem& fs, const ReportJob& job, const AreaTab
                  report->Create(fs, path) == os::Ok;
   // A new file can still turn out to be a missing template, reached through
   // a link: it is empty yet, so it goes again at once.
-  const std::string_view own = created ? OwnFileAt(fs, path, table, &area_file) : std::string_view();
+  const std::string_view own =
+      created ? OwnFileAt(fs, path, table, &area_file) : std::string_view();
   if (!own.empty()) {
     CORVANE_RETURN_IF_ERROR(report->Close());
     CORVANE_RETURN_IF_ERROR(fs.RemoveFile(own));
@@ -55,7 +58,8 @@ os::ErrorCode OpenReport(os::FileSystem& fs, const ReportJob& job, const AreaTab
   return os::Ok;
 }
 
-os::ErrorCode WriteTemplate(os::FileSystem& fs, std::string_view name, std::string_view missing, TextWriter* report) {
+os::ErrorCode WriteTemplate(os::FileSystem& fs, std::string_view name, std::string_view missing,
+                            TextWriter* report) {
   TextReader source;
   // A report on the console is written line by line, so this message
   // stands where the template's lines would.
@@ -88,7 +92,8 @@ Text SubtotalLine(const AreaSlot& slot) {
 
 // Everything between the opened report and its close. *total_bytes is what
 // the sections held.
-os::ErrorCode WriteReport(os::FileSystem& fs, const AreaTable& table, TextWriter* report, std::int64_t* total_bytes) {
+os::ErrorCode WriteReport(os::FileSystem& fs, const AreaTable& table, TextWriter* report,
+                          std::int64_t* total_bytes) {
   CORVANE_RETURN_IF_ERROR(
       WriteTemplate(fs, HeaderTemplate, "Header not added due Prefix.Nef missing", report));
   std::int64_t total_files = 0;

@@ -185,9 +185,11 @@ TEST_F(FileSystemTest, OwnChangesAndAnotherProgramsChanges) {
 // else the smallest in byte order, for directories as for files.
 TEST_F(FileSystemTest, CaseTiesOnPosix) {
   Put("Dir/b.zip dir/B.ZIP dir/a.Zip dir/A.zip dir/x.txt", "");
-  for (const auto& [name, bytes] :
-       {std::pair<Str, Str>{"dir/a.Zip", "1"}, {"dir/A.zip", "2"}, {"Dir/b.zip", "3"},
-        {"dir/B.ZIP", "4"}, {"dir/x.txt", "5"}})
+  for (const auto& [name, bytes] : {std::pair<Str, Str>{"dir/a.Zip", "1"},
+                                    {"dir/A.zip", "2"},
+                                    {"Dir/b.zip", "3"},
+                                    {"dir/B.ZIP", "4"},
+                                    {"dir/x.txt", "5"}})
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
   const std::vector<Str> seen = {Read("dir/a.zip"), Read("dir/A.ZIP"), Read("dir/a.Zip"),
                                  Read("DIR/B.zip"), Read("dir/b.zip"), Read("dIR/X.TXT")};

@@ -1,0 +1,369 @@
+// Fault walks: every operation that can change the disk, in each mode and in
+// whole cron cycles, is in turn the last one before a kill, the first one on
+// a full disk, one on a file another program holds and, if it is a write, a
+// short one. The node is
+// real (a temporary directory); the faults come from FaultEnv. After the
+// faulted runs, and again after a recovery cycle without faults, every
+// ticket, announced file and marker stands exactly once in the inbound or in
+// BadTics and is unchanged, ticbase.dat holds whole records, no file is left
+// open, and no run that met a failure it could not get past exits 0.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "fault_env.h"
+#include "program/program.h"
+#include "report/area_section_writer.h"
+#include "report/crc_key.h"
+
+namespace corvane::test {
+namespace {
+namespace fs = std::filesystem;
+
+constexpr std::uintmax_t kRecordSize = 319;
+const std::string kPrefix = "New files of @date\r\n";
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A fresh directory of its own under the temporary directory.
+fs::path MakeTempDir() {
+#ifdef _WIN32
+  for (std::random_device random;;) {
+    const fs::path dir = fs::temp_directory_path() / ("corvane-walk-" + std::to_string(random()));
+    if (fs::create_directory(dir)) return dir;
+  }
+#else
+  std::string pattern = (fs::temp_directory_path() / "corvane-walk-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+#endif
+}
+
+// A small node in a fresh temporary directory, the current directory while
+// the object lives. Three tickets whose files are there (one file's name in
+// other letter case, one with an old copy in BadTics), one whose file has
+// not arrived, a marker that makes the second ticket bad, a header template
+// and the file of an area the tickets share, left behind by an interrupted
+// report.
+class Node {
+ public:
+  Node() : home_(fs::current_path()), dir_(MakeTempDir()) {
+    fs::current_path(dir_);
+    fs::create_directory("in");
+    fs::create_directory("bad");
+    Ticket(1, "NODELIST", "nodediff.a48", "nodediff.a48");
+    Ticket(2, "FILES", "tool.zip", "TOOL.ZIP");
+    Ticket(3, "FILES", "game.zip", "game.zip");
+    Ticket(4, "FILES", "late.zip", "");
+    Add("bad/GAME.ZIP", "the old game", true);
+    Add("bad/TK000002.bad", "infected");
+    std::ofstream("prefix.nef", std::ios::binary) << kPrefix;
+    std::ofstream(std::string(AreaFileName(TextCrc("FILES")).View()), std::ios::binary)
+        << " Area : FILES\r\n " << std::string(77, '-') << "\r\n OLD.ZIP                5 left"
+        << "\r\n\r\n";
+  }
+  ~Node() {
+    std::error_code ignored;
+    fs::current_path(home_, ignored);
+    fs::remove_all(dir_, ignored);
+  }
+  // Another program at work: the file of the fourth ticket arrives; someone
+  // clears the old copy in BadTics.
+  void Arrive() { Add("in/late.zip", "late bytes"); }
+  void RemoveOldCopy() { fs::remove("bad/GAME.ZIP"); }
+
+  void Check(const char* when) const {
+    SCOPED_TRACE(when);
+    std::vector<int> seen(items_.size());
+    for (const char* directory : {"in", "bad"}) {
+      for (const auto& entry : fs::directory_iterator(directory)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with('.')) continue;  // a copy a move left; the next run clears it
+        const std::string bytes = Slurp(entry.path());
+        const auto item = std::find_if(items_.begin(), items_.end(), [&](const Item& i) {
+          return Lower(fs::path(i.path).filename().string()) == Lower(name) && i.bytes == bytes;
+        });
+        if (item == items_.end()) {
+          ADD_FAILURE() << "stray or damaged " << directory << "/" << name;
+        } else {
+          ++seen[static_cast<std::size_t>(item - items_.begin())];
+        }
+      }
+    }
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+      EXPECT_TRUE(seen[i] == 1 || (seen[i] == 0 && items_[i].may_go))
+          << items_[i].path << " stands " << seen[i] << " times";
+    }
+    if (fs::exists("ticbase.dat")) {
+      EXPECT_EQ(fs::file_size("ticbase.dat") % kRecordSize, 0u) << "a part record";
+    }
+    EXPECT_EQ(Slurp("prefix.nef"), kPrefix);
+  }
+
+ private:
+  struct Item {
+    std::string path, bytes;
+    bool may_go;  // an old copy: its replacement clears it
+  };
+  void Add(const std::string& path, const std::string& bytes, bool may_go = false) {
+    std::ofstream(path, std::ios::binary) << bytes;
+    items_.push_back({path, bytes, may_go});
+  }
+  void Ticket(int n, const std::string& area, const std::string& file, const std::string& disk) {
+    const std::string name = "TK00000" + std::to_string(n);
+    Add("in/" + name + ".tic", "Area " + area + "\rFile " + file + "\rDesc " + file + "\r");
+    if (!disk.empty()) Add("in/" + disk, name + " brought " + file);
+  }
+
+  fs::path home_, dir_;
+  std::vector<Item> items_;
+};
+
+// FaultEnv itself, on four numbered operations: a fault lands on its
+// operation and no other, a short write leaves the first half, a killed
+// run changes nothing more, and the action runs just before its operation.
+TEST(FaultEnv, FaultsLandOnTheNumberedOperation) {
+  struct Row {
+    void (*arm)(FaultEnv&);
+    // Create, the two writes, Rename, then the console, the date and an open
+    // of what the rename made; the action's view of f; what stands on disk.
+    const char* results;
+    const char* before_third;
+    const char* left;
+  };
+  const Row rows[] = {
+      {[](FaultEnv&) {}, "0 0 0 0 hi 6 0", "abcdef", "g=XYcdef"},
+      {[](FaultEnv& env) { env.FailAt(2, os::AccessDenied); }, "0 101 0 0 hi 6 0", "", "g=XY"},
+      {[](FaultEnv& env) { env.FailAt(3, os::DiskFull, true); }, "0 0 101 112 hi 6 2", "abcdef",
+       "f=abcdef"},
+      {[](FaultEnv& env) { env.FailAt(4, os::SharingViolation); }, "0 0 0 32 hi 6 2", "abcdef",
+       "f=XYcdef"},
+      {[](FaultEnv& env) { env.ShortWriteAt(2); }, "0 101 0 0 hi 6 0", "abc", "g=XYc"},
+      {[](FaultEnv& env) { env.CrashAfter(2); }, "0 0 101 31 - 0 31", "-", "f=abcdef"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.results);
+    Node node;
+    FaultEnv env(os::RealEnv());
+    env.SetToday({2026, 12, 6, 0});
+    std::string before_third = "-";
+    env.BeforeOp(3, [&] { before_third = Slurp("f"); });
+    row.arm(env);
+    os::FileHandle file;
+    std::uint64_t length = 0;
+    std::string results = std::to_string(env.Create("f", &file));
+    for (const char* bytes : {"abcdef", "XY"}) {
+      results += " " + std::to_string(env.WriteAt(file, 0, bytes, std::strlen(bytes)));
+    }
+    (void)env.Close(&file);
+    results += " " + std::to_string(env.Rename("f", "g"));
+    results += " " + (env.ConsoleWrite(os::Stream::Output, "hi", 2) == os::Ok ? env.Out() : "-");
+    results += " " + std::to_string(env.Today().Day);
+    results += " " + std::to_string(env.Open("g", os::FileAccess::Read, &file, &length));
+    EXPECT_EQ(env.StillOpen(), std::vector<std::string>(file.IsOpen(), "g"));
+    if (file.IsOpen()) (void)env.Close(&file);
+    EXPECT_EQ(results, row.results);
+    EXPECT_EQ(before_third, row.before_third);
+    EXPECT_EQ(std::string(row.left).substr(2), Slurp(std::string(row.left).substr(0, 1)));
+    EXPECT_FALSE(fs::exists(row.left[0] == 'f' ? "g" : "f"));
+    EXPECT_EQ(env.StillOpen(), std::vector<std::string>{});
+  }
+}
+
+struct Scenario {
+  const char* name;
+  const char* prep;  // modes run first, without faults
+  // The modes the faults walk over, each run only after the one before it
+  // exited 0, as a cron line's "&&" runs them.
+  const char* runs;
+  // Just before the first operation whose log line holds this, another
+  // program does `other`.
+  const char* trigger = "";
+  void (Node::*other)() = nullptr;
+};
+void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
+const Scenario kScenarios[] = {
+    {"Mode0", "", "0"},
+    {"Mode1", "0", "1"},
+    {"Mode2", "01", "2"},
+    {"TwoCycles", "", "012012", "Rename", &Node::Arrive},
+    {"Mode0TwiceBeforeReport", "", "002", "Rename", &Node::Arrive},
+    {"OldCopyClearedBehindItsBack", "", "0", "Delete", &Node::RemoveOldCopy},
+};
+
+struct FaultKind {
+  const char* name;
+  const char* only;  // walks the operations whose log line begins so
+  void (*arm)(FaultEnv&, std::uint64_t k);
+};
+const FaultKind kFaults[] = {
+    {"killed after", "", [](FaultEnv& env, std::uint64_t k) { env.CrashAfter(k); }},
+    {"disk full from", "",
+     [](FaultEnv& env, std::uint64_t k) { env.FailAt(k, os::DiskFull, true); }},
+    {"short write at", "WriteAt", [](FaultEnv& env, std::uint64_t k) { env.ShortWriteAt(k); }},
+    {"file in use at", "",
+     [](FaultEnv& env, std::uint64_t k) { env.FailAt(k, os::SharingViolation); }},
+};
+
+// What one pass over a scenario saw: the operations of its walked runs and
+// the mode each belongs to, and the announcements that were not once: a
+// file announced twice or more, or one in BadTics at the end (or the
+// left-over entry) never announced, the marked one aside. A file counts as
+// announced by the report (a stale one too), or the standard output, of a
+// mode 2 run that exited 0: what a cron line would post.
+struct Pass {
+  std::vector<std::string> log;
+  std::string modes;
+  std::map<std::string, int> announced;
+  std::string odd;
+};
+const char* const kAnnounced[] = {"NODEDIFF.A48", "TOOL.ZIP", "GAME.ZIP", "LATE.ZIP", "OLD.ZIP"};
+const std::string kMarked = "TOOL.ZIP";  // its ticket is bad once mode 1 has seen it
+
+int Run(FaultEnv& env, char mode, Pass* pass) {
+  static const char* const kArgs[][3] = {
+      {"0", "in", "bad"}, {"1", "bad", "."}, {"2", "*", "r.txt"}};
+  env.ClearConsole();
+  const int code = RunProgram(env, 3, kArgs[mode - '0']);
+  EXPECT_EQ(env.StillOpen(), std::vector<std::string>{}) << "left open by mode " << mode;
+  env.CloseLeftovers();
+  if (mode == '2' && code == 0) {
+    for (const std::string& text : {env.Out(), Slurp("r.txt")}) {
+      for (const std::string name : kAnnounced) {
+        for (auto at = text.find("\n " + name); at != std::string::npos;
+             at = text.find("\n " + name, at + 1)) {
+          ++pass->announced[name];
+        }
+      }
+    }
+  }
+  return code;
+}
+
+// One pass on a fresh node: the scenario's runs with `arm` applied, then the
+// recovery cycle without faults, checking the node after both.
+Pass RunPass(const Scenario& s, std::uint64_t other_at, const std::function<void(FaultEnv&)>& arm) {
+  Node node;
+  FaultEnv env(os::RealEnv());
+  env.SetToday({2026, 12, 6, 0});
+  Pass pass;
+  for (const char* mode = s.prep; *mode; ++mode) EXPECT_EQ(Run(env, *mode, &pass), 0);
+  pass.announced.clear();
+  env.Reset();
+  arm(env);
+  if (other_at != 0) env.BeforeOp(other_at, [&] { (node.*s.other)(); });
+  for (const char* mode = s.runs; *mode; ++mode) {
+    const std::uint64_t injected = env.Injected();
+    const bool crashed = env.Crashed();
+    const int code = Run(env, *mode, &pass);
+    pass.modes.append(env.Operations() - pass.modes.size(), *mode);
+    const bool hit = env.Injected() > injected || env.Crashed() != crashed;
+    EXPECT_TRUE(hit || code == 0) << "mode " << *mode << " exited " << code << " untouched";
+    // A failure the program gets past, it names: a file it cannot move, a
+    // report it cannot create.
+    EXPECT_TRUE(code != 0 || !hit ||
+                (!env.Crashed() && env.Out().find("Can't") != std::string::npos))
+        << "mode " << *mode << " exited 0 after a fault:\n"
+        << env.Out();
+    if (code != 0) break;
+  }
+  pass.log = env.Log();
+  node.Check("after the faulted runs");
+  env.Reset();
+  for (const char mode : std::string("012")) {
+    EXPECT_EQ(Run(env, mode, &pass), 0) << "recovery mode " << mode << ": " << env.Err();
+  }
+  node.Check("after the recovery cycle");
+  for (const std::string name : kAnnounced) {
+    const int times = pass.announced[name];
+    const bool due = name == "OLD.ZIP" || (name != kMarked && fs::exists("bad/" + name));
+    if (times > 1 || (times == 0 && due))
+      pass.odd += " " + name + " " + std::to_string(times) + "x";
+  }
+  return pass;
+}
+
+// Walks every fault over every operation of the scenario.
+void WalkOver(const Scenario& s) {
+  SCOPED_TRACE(s.name);
+  const auto none = [](FaultEnv&) {};
+  std::uint64_t other_at = 0;
+  if (s.other != nullptr) {
+    const std::vector<std::string> log = RunPass(s, 0, none).log;
+    const auto at = std::find_if(
+        log.begin(), log.end(), [&](const std::string& line) { return line.find(s.trigger) == 0; });
+    ASSERT_NE(at, log.end()) << "no " << s.trigger;
+    other_at = static_cast<std::uint64_t>(at - log.begin()) + 1;
+  }
+  const Pass clean = RunPass(s, other_at, none);
+  ASSERT_FALSE(clean.log.empty());
+  // Announcements are not held to "exactly once" yet: the passes that
+  // differ are counted, and shown with CORVANE_WALK_ANNOUNCEMENTS set.
+  const bool show = std::getenv("CORVANE_WALK_ANNOUNCEMENTS") != nullptr;
+  if (show && !clean.odd.empty()) std::cout << s.name << ", no fault:" << clean.odd << "\n";
+  int odd = 0;
+  for (const FaultKind& fault : kFaults) {
+    for (std::uint64_t k = 1; k <= clean.log.size(); ++k) {
+      const std::string& op = clean.log[k - 1];
+      if (op.find(fault.only) != 0) continue;
+      const std::string where = std::string(fault.name) + " " + std::to_string(k) + " (mode " +
+                                clean.modes[k - 1] + "): " + op;
+      SCOPED_TRACE(where);
+      const Pass pass = RunPass(s, other_at, [&](FaultEnv& env) { fault.arm(env, k); });
+      odd += !pass.odd.empty();
+      if (show && !pass.odd.empty())
+        std::cout << s.name << ", " << where << ":" << pass.odd << "\n";
+    }
+  }
+  ::testing::Test::RecordProperty(std::string(s.name) + "PassesNotAnnouncingOnce", odd);
+}
+
+class Walk : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(Walk, EveryFaultAtEveryOperationKeepsTheNode) { WalkOver(GetParam()); }
+
+// Only another run's hold on the working directory is "another run"; a
+// directory the run cannot open is a run-time stop with its number, so the
+// sysop looks for the right cause.
+TEST(Lock, TellsAnotherRunFromAnUnopenableDirectory) {
+  FaultEnv env(os::RealEnv());
+  const char* const args[] = {"1", ".", "."};
+  for (const auto& [error, code, console] :
+       {std::tuple<os::ErrorCode, int, std::string>{
+            os::SharingViolation, 1, "Another run is working in this directory; nothing done."},
+        {os::AccessDenied, 5, "Runtime error 5"}}) {
+    env.ClearConsole();
+    env.FailLock(error);
+    EXPECT_EQ(RunProgram(env, 3, args), code);
+    EXPECT_NE((env.Out() + env.Err()).find(console), std::string::npos) << env.Out() << env.Err();
+    EXPECT_EQ(env.Out().find("Checking"), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, Walk, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace corvane::test
