@@ -17,9 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iostream>
 #include <iterator>
-#include <map>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -228,37 +226,19 @@ const FaultKind kFaults[] = {
 };
 
 // What one pass over a scenario saw: the operations of its walked runs and
-// the mode each belongs to, and the announcements that were not once: a
-// file announced twice or more, or one in BadTics at the end (or the
-// left-over entry) never announced, the marked one aside. A file counts as
-// announced by the report (a stale one too), or the standard output, of a
-// mode 2 run that exited 0: what a cron line would post.
+// the mode each belongs to.
 struct Pass {
   std::vector<std::string> log;
   std::string modes;
-  std::map<std::string, int> announced;
-  std::string odd;
 };
-const char* const kAnnounced[] = {"NODEDIFF.A48", "TOOL.ZIP", "GAME.ZIP", "LATE.ZIP", "OLD.ZIP"};
-const std::string kMarked = "TOOL.ZIP";  // its ticket is bad once mode 1 has seen it
 
-int Run(FaultEnv& env, char mode, Pass* pass) {
+int Run(FaultEnv& env, char mode) {
   static const char* const kArgs[][3] = {
       {"0", "in", "bad"}, {"1", "bad", "."}, {"2", "*", "r.txt"}};
   env.ClearConsole();
   const int code = RunProgram(env, 3, kArgs[mode - '0']);
   EXPECT_EQ(env.StillOpen(), std::vector<std::string>{}) << "left open by mode " << mode;
   env.CloseLeftovers();
-  if (mode == '2' && code == 0) {
-    for (const std::string& text : {env.Out(), Slurp("r.txt")}) {
-      for (const std::string name : kAnnounced) {
-        for (auto at = text.find("\n " + name); at != std::string::npos;
-             at = text.find("\n " + name, at + 1)) {
-          ++pass->announced[name];
-        }
-      }
-    }
-  }
   return code;
 }
 
@@ -269,15 +249,14 @@ Pass RunPass(const Scenario& s, std::uint64_t other_at, const std::function<void
   FaultEnv env(os::RealEnv());
   env.SetToday({2026, 12, 6, 0});
   Pass pass;
-  for (const char* mode = s.prep; *mode; ++mode) EXPECT_EQ(Run(env, *mode, &pass), 0);
-  pass.announced.clear();
+  for (const char* mode = s.prep; *mode; ++mode) EXPECT_EQ(Run(env, *mode), 0);
   env.Reset();
   arm(env);
   if (other_at != 0) env.BeforeOp(other_at, [&] { (node.*s.other)(); });
   for (const char* mode = s.runs; *mode; ++mode) {
     const std::uint64_t injected = env.Injected();
     const bool crashed = env.Crashed();
-    const int code = Run(env, *mode, &pass);
+    const int code = Run(env, *mode);
     pass.modes.append(env.Operations() - pass.modes.size(), *mode);
     const bool hit = env.Injected() > injected || env.Crashed() != crashed;
     EXPECT_TRUE(hit || code == 0) << "mode " << *mode << " exited " << code << " untouched";
@@ -293,15 +272,9 @@ Pass RunPass(const Scenario& s, std::uint64_t other_at, const std::function<void
   node.Check("after the faulted runs");
   env.Reset();
   for (const char mode : std::string("012")) {
-    EXPECT_EQ(Run(env, mode, &pass), 0) << "recovery mode " << mode << ": " << env.Err();
+    EXPECT_EQ(Run(env, mode), 0) << "recovery mode " << mode << ": " << env.Err();
   }
   node.Check("after the recovery cycle");
-  for (const std::string name : kAnnounced) {
-    const int times = pass.announced[name];
-    const bool due = name == "OLD.ZIP" || (name != kMarked && fs::exists("bad/" + name));
-    if (times > 1 || (times == 0 && due))
-      pass.odd += " " + name + " " + std::to_string(times) + "x";
-  }
   return pass;
 }
 
@@ -319,11 +292,6 @@ void WalkOver(const Scenario& s) {
   }
   const Pass clean = RunPass(s, other_at, none);
   ASSERT_FALSE(clean.log.empty());
-  // Announcements are not held to "exactly once" yet: the passes that
-  // differ are counted, and shown with CORVANE_WALK_ANNOUNCEMENTS set.
-  const bool show = std::getenv("CORVANE_WALK_ANNOUNCEMENTS") != nullptr;
-  if (show && !clean.odd.empty()) std::cout << s.name << ", no fault:" << clean.odd << "\n";
-  int odd = 0;
   for (const FaultKind& fault : kFaults) {
     for (std::uint64_t k = 1; k <= clean.log.size(); ++k) {
       const std::string& op = clean.log[k - 1];
@@ -331,13 +299,9 @@ void WalkOver(const Scenario& s) {
       const std::string where = std::string(fault.name) + " " + std::to_string(k) + " (mode " +
                                 clean.modes[k - 1] + "): " + op;
       SCOPED_TRACE(where);
-      const Pass pass = RunPass(s, other_at, [&](FaultEnv& env) { fault.arm(env, k); });
-      odd += !pass.odd.empty();
-      if (show && !pass.odd.empty())
-        std::cout << s.name << ", " << where << ":" << pass.odd << "\n";
+      RunPass(s, other_at, [&](FaultEnv& env) { fault.arm(env, k); });
     }
   }
-  ::testing::Test::RecordProperty(std::string(s.name) + "PassesNotAnnouncingOnce", odd);
 }
 
 class Walk : public ::testing::TestWithParam<Scenario> {};
