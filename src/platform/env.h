@@ -43,6 +43,7 @@ inline constexpr ErrorCode FileNotFound = 2;
 inline constexpr ErrorCode PathNotFound = 3;
 inline constexpr ErrorCode TooManyOpenFiles = 4;
 inline constexpr ErrorCode AccessDenied = 5;
+inline constexpr ErrorCode NotSameDevice = 17;
 inline constexpr ErrorCode WriteProtect = 19;
 inline constexpr ErrorCode GeneralFailure = 31;
 inline constexpr ErrorCode SharingViolation = 32;
@@ -136,13 +137,14 @@ class Env {
   // What path names, following symbolic links. FileNotFound when nothing is
   // there, PathNotFound when its directory is not.
   virtual ErrorCode Stat(std::string_view path, EntryInfo* info) = 0;
-  // Renames a plain file, also into another directory and across file
-  // systems, never replacing a target of that exact name (AlreadyExists).
-  // Across file systems the file is copied under a hidden name beside the
-  // target, renamed into place when whole, and only then is the source
-  // deleted; if the source cannot go, the copy goes again, so the file is
-  // never lost, and a half copy never shows under the target's name.
+  // Renames a plain file, also into another directory, never replacing a
+  // target of that exact name (AlreadyExists). NotSameDevice, changing
+  // nothing, when the target is on another file system.
   virtual ErrorCode Rename(std::string_view from, std::string_view to) = 0;
+  // Copies a plain file into a new file of that exact name (AlreadyExists
+  // when one stands there), with its dates, and flushed to the disk; a copy
+  // that cannot be completed goes again.
+  virtual ErrorCode CopyNew(std::string_view from, std::string_view to) = 0;
   // Deletes a plain file (or a link) that is not read-only.
   virtual ErrorCode Delete(std::string_view path) = 0;
 

@@ -137,64 +137,6 @@ int RenameNoReplace(const char* from, const char* to) {
   return rename(from, to);
 }
 
-// Copies from into a hidden file beside to, renames it into place when it is
-// whole, then removes from: the move across file systems. A run killed
-// half-way leaves at most the hidden copy, which no search delivers and the
-// next move of that name clears; on any failure the copy goes and the source
-// stays, so no data is lost either way.
-ErrorCode CopyThenRemove(const char* from, const char* to) {
-  const std::string_view target(to);
-  const std::size_t name_at = target.find_last_of('/') + 1;  // 0 when there is none
-  char partial[PATH_MAX];
-  const int length = snprintf(partial, sizeof partial, "%.*s.%s.part", static_cast<int>(name_at),
-                              to, to + name_at);
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof partial) return NameTooLong;
-
-  const int in = open(from, O_RDONLY | O_CLOEXEC);
-  if (in < 0) return FromErrno(errno);
-  struct stat st {};
-  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(in);
-    return AccessDenied;
-  }
-  unlink(partial);  // a copy left by a run that was killed
-  const int out = open(partial, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (out < 0) {
-    const ErrorCode error = FromErrno(errno);
-    close(in);
-    return error;
-  }
-  ErrorCode error = Ok;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = read(in, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) error = ReadFault;
-    if (got <= 0) break;
-    error = WriteAll(out, buffer, static_cast<std::size_t>(got), 0, false);
-    if (error != Ok) break;
-  }
-  if (error == Ok) {
-    // Keep the file's dates and mode: sysops sort file areas by date.
-    const timespec times[2] = {st.st_atim, st.st_mtim};
-    futimens(out, times);
-    fchmod(out, st.st_mode & 07777);
-    if (fsync(out) != 0) error = WriteFault;
-  }
-  if (close(out) != 0 && error == Ok) error = WriteFault;
-  close(in);
-  if (error == Ok && RenameNoReplace(partial, to) != 0) error = FromErrno(errno);
-  if (error != Ok) {
-    unlink(partial);
-    return error;
-  }
-  if (unlink(from) != 0) {
-    error = FromErrno(errno);
-    unlink(to);
-  }
-  return error;
-}
-
 class PosixEnv final : public Env {
  public:
   PosixEnv() {
@@ -294,8 +236,42 @@ class PosixEnv final : public Env {
     if (lstat(source.CStr(), &st) != 0) return FromErrno(errno);
     if (!S_ISREG(st.st_mode)) return AccessDenied;  // only files move
     if (RenameNoReplace(source.CStr(), target.CStr()) == 0) return Ok;
-    if (errno == EXDEV) return CopyThenRemove(source.CStr(), target.CStr());
-    return FromErrno(errno);
+    return errno == EXDEV ? NotSameDevice : FromErrno(errno);
+  }
+
+  ErrorCode CopyNew(std::string_view from, std::string_view to) override {
+    const NativePath source(from);
+    const NativePath target(to);
+    if (!source.Fits() || !target.Fits()) return NameTooLong;
+    const int in = open(source.CStr(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return FromErrno(errno);
+    struct stat st {};
+    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+      close(in);
+      return AccessDenied;
+    }
+    const int out = open(target.CStr(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+      const ErrorCode error = FromErrno(errno);
+      close(in);
+      return error;
+    }
+    ErrorCode error = Ok;
+    char buffer[65536];
+    for (ssize_t got = 0; error == Ok && (got = read(in, buffer, sizeof buffer)) != 0;) {
+      if (got < 0 && errno != EINTR) error = ReadFault;
+      if (got > 0) error = WriteAll(out, buffer, static_cast<std::size_t>(got), 0, false);
+    }
+    // Keep the file's dates and mode: sysops sort file areas by date.
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    if (error == Ok &&
+        (futimens(out, times) != 0 || fchmod(out, st.st_mode & 07777) != 0 || fsync(out) != 0)) {
+      error = WriteFault;
+    }
+    if (close(out) != 0 && error == Ok) error = WriteFault;
+    close(in);
+    if (error != Ok) unlink(target.CStr());
+    return error;
   }
 
   ErrorCode Delete(std::string_view path) override {

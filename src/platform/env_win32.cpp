@@ -144,37 +144,6 @@ ErrorCode Describe(const char* path, EntryInfo* info) {
   return Ok;
 }
 
-// Copies source into a hidden file beside target, renames it into place when
-// it is whole, then deletes source: the move across volumes. A copy that
-// cannot be completed, or whose source cannot be deleted, goes again, so the
-// file is never in both places nor lost, and a half copy never shows under
-// the target's name.
-ErrorCode CopyThenRemove(const CPath& source, const CPath& target) {
-  char partial[2 * MaxPath + 16];
-  const std::string_view to(target.CStr());
-  const std::string_view name = NamePart(to);
-  const std::size_t name_at = to.size() - name.size();
-  const int length =
-      std::snprintf(partial, sizeof partial, "%.*s.%.*s.part", static_cast<int>(name_at), to.data(),
-                    static_cast<int>(name.size()), name.data());
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof partial) return NameTooLong;
-  DeleteFileA(partial);  // a copy left by a run that was killed
-  if (!CopyFileA(source.CStr(), partial, TRUE)) return LastError();
-  SetFileAttributesA(partial, GetFileAttributesA(source.CStr()) | FILE_ATTRIBUTE_HIDDEN);
-  if (!MoveFileExA(partial, target.CStr(), 0)) {
-    const ErrorCode error = LastError();
-    DeleteFileA(partial);
-    return error;
-  }
-  SetFileAttributesA(target.CStr(), GetFileAttributesA(target.CStr()) & ~FILE_ATTRIBUTE_HIDDEN);
-  if (!DeleteFileA(source.CStr())) {
-    const ErrorCode error = LastError();
-    DeleteFileA(target.CStr());
-    return error;
-  }
-  return Ok;
-}
-
 class Win32Env final : public Env {
  public:
   Win32Env() {
@@ -267,15 +236,22 @@ class Win32Env final : public Env {
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return AccessDenied;  // only files move
     // Without MOVEFILE_REPLACE_EXISTING an existing target is an error, never
-    // overwritten. Without COPY_ALLOWED the move is a rename or nothing: a
-    // copy that the OS makes for a move across volumes would have to be
-    // checked afterwards, and by then another program may have put a new file
-    // under the source's name.
+    // overwritten. Without COPY_ALLOWED the move is a rename or nothing: the
+    // move across volumes is FileSystem's, the same on every Env.
     if (MoveFileExA(source.CStr(), target.CStr(), 0)) return Ok;
     const ErrorCode error = LastError();
-    if (error == ERROR_FILE_EXISTS) return AlreadyExists;
-    if (error != ERROR_NOT_SAME_DEVICE) return error;
-    return CopyThenRemove(source, target);
+    return error == ERROR_FILE_EXISTS ? AlreadyExists : error;
+  }
+
+  ErrorCode CopyNew(std::string_view from, std::string_view to) override {
+    const CPath source(from);
+    const CPath target(to);
+    if (!source.Fits() || !target.Fits()) return NameTooLong;
+    // CopyFile keeps the dates and attributes; TRUE: fail if the target
+    // exists.
+    if (CopyFileA(source.CStr(), target.CStr(), TRUE)) return Ok;
+    const ErrorCode error = LastError();
+    return error == ERROR_FILE_EXISTS ? AlreadyExists : error;
   }
 
   ErrorCode Delete(std::string_view path) override {

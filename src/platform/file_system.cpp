@@ -216,10 +216,38 @@ ErrorCode FileSystem::MoveFileTo(std::string_view from, std::string_view to) {
   if (error == FileNotFound && ResolveAgain(from, &source)) {
     error = env_->Rename(source.View(), target.View());
   }
+  if (error == NotSameDevice) error = CopyAcross(source.View(), target.View());
   if (error != Ok) return error;
   source.Where->Names.Remove(source.Name());
   target.Where->Names.Add(target.Name(), EntryKind::Plain);
   return Ok;
+}
+
+ErrorCode FileSystem::CopyAcross(std::string_view from, std::string_view to) {
+  // The copy is made under a hidden name beside the target, which no search
+  // delivers: a run killed half-way leaves at most that, and the next move
+  // of the name clears it. It takes the target's name only when whole, and
+  // the source goes only then; if the source cannot go, the copy goes
+  // again, so the file is never in two places nor lost.
+  const std::size_t name_at = NameStartOf(to);
+  Joined partial;
+  if (!partial.Append(to.substr(0, name_at)) || !partial.Append(".") ||
+      !partial.Append(to.substr(name_at)) || !partial.Append(".part")) {
+    return NameTooLong;
+  }
+  ErrorCode error = env_->CopyNew(from, partial.View());
+  if (error == AlreadyExists) {  // a copy a killed run left
+    (void)env_->Delete(partial.View());
+    error = env_->CopyNew(from, partial.View());
+  }
+  if (error == Ok) error = env_->Rename(partial.View(), to);
+  if (error != Ok) {
+    (void)env_->Delete(partial.View());
+    return error;
+  }
+  error = env_->Delete(from);
+  if (error != Ok) (void)env_->Delete(to);
+  return error;
 }
 
 ErrorCode FileSystem::CheckDirectory(std::string_view path) {

@@ -128,6 +128,8 @@ class FileSystem {
   // The listing of a directory, taken now if it is not yet.
   ErrorCode Listing(Directory* directory);
   ErrorCode Resolve(std::string_view path, Resolved* resolved);
+  // The move of from to to on another file system.
+  ErrorCode CopyAcross(std::string_view from, std::string_view to);
   // After an operation on a held name failed with FileNotFound: lists the
   // directory again and resolves once more. True when the name now reaches
   // an entry, so the operation is worth one more try.

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/name_rules.h"
 
 namespace corvane::test {
 
@@ -34,7 +35,7 @@ class FaultEnv final : public os::Env {
   explicit FaultEnv(os::Env& base) : base_(base) {}
 
   // Operations are numbered from 1 since the last Reset(). Every call of
-  // Create, Open for ReadWrite, WriteAt, Truncate, Rename and Delete counts
+  // Create, Open for ReadWrite, WriteAt, Truncate, Rename, CopyNew and Delete counts
   // one, whether it succeeds or not. Only these: a kill between two reads
   // leaves the disk the one before them left, so walking these covers every
   // state a killed run can leave behind. Calls, not changes: one that fails
@@ -61,6 +62,9 @@ class FaultEnv final : public os::Env {
   // action runs just before the k-th operation.
   void BeforeOp(std::uint64_t k, std::function<void()> action);
   void SetToday(const os::LocalDate& date) { today_ = date; }
+  // Renames between two directories fail with NotSameDevice, as between two
+  // file systems, so moves copy.
+  void SetAcross(bool across) { across_ = across; }
   // Every LockDirectory fails with error (Ok: forwarded again).
   void FailLock(os::ErrorCode error) { lock_error_ = error; }
   // Disarms every fault and action, and clears the count, the log and the
@@ -95,6 +99,7 @@ class FaultEnv final : public os::Env {
   os::ErrorCode ListDirectory(std::string_view directory, os::ListingVisitor* visitor) override;
   os::ErrorCode Stat(std::string_view path, os::EntryInfo* info) override;
   os::ErrorCode Rename(std::string_view from, std::string_view to) override;
+  os::ErrorCode CopyNew(std::string_view from, std::string_view to) override;
   os::ErrorCode Delete(std::string_view path) override;
   os::ErrorCode LockDirectory(std::string_view directory, os::FileHandle* lock) override;
   os::LocalDate Today() override;
@@ -104,6 +109,7 @@ class FaultEnv final : public os::Env {
  private:
   enum class Verdict { Forward, Fail, Dead };
   os::ErrorCode lock_error_ = os::Ok;
+  bool across_ = false;
   // What a dead process's calls get. Any error does, as long as the program
   // cannot take it for "not there" and carry on changing things: nothing it
   // tries reaches the disk anyway.
@@ -280,8 +286,15 @@ inline os::ErrorCode FaultEnv::Stat(std::string_view path, os::EntryInfo* info) 
 }
 
 inline os::ErrorCode FaultEnv::Rename(std::string_view from, std::string_view to) {
+  // Between two directories, as if they lay on two file systems.
+  const bool across = across_ && os::DirectoryPart(from) != os::DirectoryPart(to);
   return Mutate("Rename " + std::string(from) + " -> " + std::string(to),
-                [&] { return base_.Rename(from, to); });
+                [&] { return across ? os::NotSameDevice : base_.Rename(from, to); });
+}
+
+inline os::ErrorCode FaultEnv::CopyNew(std::string_view from, std::string_view to) {
+  return Mutate("CopyNew " + std::string(from) + " -> " + std::string(to),
+                [&] { return base_.CopyNew(from, to); });
 }
 
 inline os::ErrorCode FaultEnv::Delete(std::string_view path) {
