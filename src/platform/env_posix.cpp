@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <utility>
 
 #include "platform/env.h"
 
@@ -30,52 +31,34 @@ namespace {
 
 // The Win32 number for an errno.
 ErrorCode FromErrno(int error) {
-  switch (error) {
-    case ENOENT:
-      return FileNotFound;
-    case ENOTDIR:
-      return PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-      return AccessDenied;
-    case EEXIST:
-      return AlreadyExists;
-    case ENOSPC:
-    case EDQUOT:
-      return DiskFull;
-    case EMFILE:
-    case ENFILE:
-      return TooManyOpenFiles;
-    case ENAMETOOLONG:
-      return NameTooLong;
-    case EROFS:
-      return WriteProtect;
-    case EBUSY:
-    case EWOULDBLOCK:
-      return SharingViolation;
-    default:
-      return GeneralFailure;
+  static constexpr std::pair<int, ErrorCode> Numbers[] = {
+      {ENOENT, FileNotFound},      {ENOTDIR, PathNotFound},
+      {EACCES, AccessDenied},      {EPERM, AccessDenied},
+      {EISDIR, AccessDenied},      {EEXIST, AlreadyExists},
+      {ENOSPC, DiskFull},          {EDQUOT, DiskFull},
+      {EMFILE, TooManyOpenFiles},  {ENFILE, TooManyOpenFiles},
+      {ENAMETOOLONG, NameTooLong}, {EROFS, WriteProtect},
+      {EBUSY, SharingViolation},   {EWOULDBLOCK, SharingViolation}};
+  for (const auto& [number, code] : Numbers) {
+    if (number == error) return code;
   }
+  return GeneralFailure;
 }
 
 // A path as the system takes it: "\" becomes "/", and the empty path is the
 // current directory.
 class NativePath {
  public:
-  explicit NativePath(std::string_view path) {
-    fits_ = path.size() < sizeof text_;
-    const std::size_t count = fits_ ? path.size() : 0;
-    for (std::size_t i = 0; i < count; ++i) text_[i] = path[i] == '\\' ? '/' : path[i];
-    text_[count] = '\0';
-    if (count == 0) text_[0] = '.', text_[1] = '\0';
+  explicit NativePath(std::string_view path) : fits_(path.size() < sizeof text_) {
+    if (!fits_ || path.empty()) path = ".";
+    *std::replace_copy(path.begin(), path.end(), text_, '\\', '/') = '\0';
   }
   bool Fits() const { return fits_; }
   const char* CStr() const { return text_; }
 
  private:
   char text_[PATH_MAX];
-  bool fits_ = false;
+  bool fits_;
 };
 
 int Fd(FileHandle file) { return static_cast<int>(file.Value); }
@@ -92,19 +75,14 @@ EntryKind KindOf(mode_t mode) {
   return S_ISDIR(mode) ? EntryKind::Directory : EntryKind::Other;
 }
 
-bool IsHidden(std::string_view path) {
-  const std::size_t slash = path.find_last_of("\\/");
-  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  return !name.empty() && name.front() == '.' && name != "." && name != "..";
-}
-
-ErrorCode WriteAll(int fd, const void* data, std::size_t size, off_t at, bool positioned) {
+// Writes all size bytes at `at`, or where the descriptor stands when `at`
+// is negative (the console).
+ErrorCode WriteAll(int fd, const void* data, std::size_t size, off_t at = -1) {
   const char* bytes = static_cast<const char*>(data);
-  std::size_t written = 0;
-  while (written < size) {
+  for (std::size_t written = 0; written < size;) {
     const ssize_t wrote =
-        positioned ? pwrite(fd, bytes + written, size - written, at + static_cast<off_t>(written))
-                   : write(fd, bytes + written, size - written);
+        at < 0 ? write(fd, bytes + written, size - written)
+               : pwrite(fd, bytes + written, size - written, at + static_cast<off_t>(written));
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) return WriteFault;
     written += static_cast<std::size_t>(wrote);
@@ -128,8 +106,8 @@ int RenameNoReplace(const char* from, const char* to) {
     errno = error;
     return -1;
   }
-  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) return -1;
   struct stat st {};
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) return -1;
   if (lstat(to, &st) == 0) {
     errno = EEXIST;
     return -1;
@@ -157,14 +135,11 @@ class PosixEnv final : public Env {
                    std::size_t* done) override {
     *done = 0;
     if (!file.IsOpen()) return FileNotOpen;
-    char* bytes = static_cast<char*>(buffer);
-    while (*done < size) {
-      const ssize_t got =
-          pread(Fd(file), bytes + *done, size - *done, static_cast<off_t>(position + *done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return ReadFault;
-      if (got == 0) break;
-      *done += static_cast<std::size_t>(got);
+    for (ssize_t got = 1; *done < size && got != 0;) {
+      got = pread(Fd(file), static_cast<char*>(buffer) + *done, size - *done,
+                  static_cast<off_t>(position + *done));
+      if (got < 0 && errno != EINTR) return ReadFault;
+      if (got > 0) *done += static_cast<std::size_t>(got);
     }
     return Ok;
   }
@@ -172,7 +147,7 @@ class PosixEnv final : public Env {
   ErrorCode WriteAt(FileHandle file, std::uint64_t position, const void* data,
                     std::size_t size) override {
     if (!file.IsOpen()) return FileNotOpen;
-    return WriteAll(Fd(file), data, size, static_cast<off_t>(position), true);
+    return WriteAll(Fd(file), data, size, static_cast<off_t>(position));
   }
 
   ErrorCode Truncate(FileHandle file, std::uint64_t length) override {
@@ -182,9 +157,7 @@ class PosixEnv final : public Env {
 
   ErrorCode Close(FileHandle* file) override {
     if (!file->IsOpen()) return FileNotOpen;
-    const int fd = Fd(*file);
-    file->Value = -1;
-    return close(fd) == 0 ? Ok : FromErrno(errno);
+    return close(Fd(std::exchange(*file, FileHandle{}))) == 0 ? Ok : FromErrno(errno);
   }
 
   ErrorCode ListDirectory(std::string_view directory, ListingVisitor* visitor) override {
@@ -192,27 +165,24 @@ class PosixEnv final : public Env {
     if (!native.Fits()) return NameTooLong;
     DIR* stream = opendir(native.CStr());
     if (stream == nullptr) return errno == ENOENT ? PathNotFound : FromErrno(errno);
-    char path[PATH_MAX];
-    const std::string_view base(native.CStr());
     while (const dirent* listed = readdir(stream)) {
       const std::string_view name(listed->d_name);
       if (name == "." || name == "..") continue;
-      EntryKind kind = EntryKind::Other;
+      // A link is what it points to; where the listing does not say what an
+      // entry is, a stat does.
+      struct stat st {};
+      char path[PATH_MAX];
 #ifdef CORVANE_HAVE_D_TYPE
+      st.st_mode = listed->d_type == DT_REG ? S_IFREG : listed->d_type == DT_DIR ? S_IFDIR : 0;
       const bool known = listed->d_type != DT_UNKNOWN && listed->d_type != DT_LNK;
-      if (known)
-        kind = listed->d_type == DT_REG   ? EntryKind::Plain
-               : listed->d_type == DT_DIR ? EntryKind::Directory
-                                          : EntryKind::Other;
 #else
       const bool known = false;
 #endif
-      struct stat st {};
-      if (!known && snprintf(path, sizeof path, "%s/%s", base.data(), listed->d_name) > 0 &&
-          stat(path, &st) == 0) {
-        kind = KindOf(st.st_mode);
+      if (!known && (snprintf(path, sizeof path, "%s/%s", native.CStr(), listed->d_name) <= 0 ||
+                     stat(path, &st) != 0)) {
+        st.st_mode = 0;
       }
-      visitor->Visit(ListedEntry{name, kind, name.front() == '.'});
+      visitor->Visit(ListedEntry{name, KindOf(st.st_mode), name.front() == '.'});
     }
     closedir(stream);
     return Ok;
@@ -220,19 +190,21 @@ class PosixEnv final : public Env {
 
   ErrorCode Stat(std::string_view path, EntryInfo* info) override {
     const NativePath native(path);
-    if (!native.Fits()) return NameTooLong;
     struct stat st {};
+    if (!native.Fits()) return NameTooLong;
     if (stat(native.CStr(), &st) != 0) return FromErrno(errno);
-    *info = EntryInfo{KindOf(st.st_mode), IsHidden(path), static_cast<std::uint64_t>(st.st_size),
-                      static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    const std::string_view name = path.substr(path.find_last_of("\\/") + 1);
+    *info = EntryInfo{KindOf(st.st_mode), name.starts_with('.') && name != "." && name != "..",
+                      static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_dev),
+                      static_cast<std::uint64_t>(st.st_ino)};
     return Ok;
   }
 
   ErrorCode Rename(std::string_view from, std::string_view to) override {
     const NativePath source(from);
     const NativePath target(to);
-    if (!source.Fits() || !target.Fits()) return NameTooLong;
     struct stat st {};
+    if (!source.Fits() || !target.Fits()) return NameTooLong;
     if (lstat(source.CStr(), &st) != 0) return FromErrno(errno);
     if (!S_ISREG(st.st_mode)) return AccessDenied;  // only files move
     if (RenameNoReplace(source.CStr(), target.CStr()) == 0) return Ok;
@@ -246,21 +218,16 @@ class PosixEnv final : public Env {
     const int in = open(source.CStr(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return FromErrno(errno);
     struct stat st {};
-    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-      close(in);
-      return AccessDenied;
+    int out = -1;
+    ErrorCode error = AccessDenied;
+    if (fstat(in, &st) == 0 && S_ISREG(st.st_mode)) {
+      out = open(target.CStr(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      error = out < 0 ? FromErrno(errno) : Ok;
     }
-    const int out = open(target.CStr(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) {
-      const ErrorCode error = FromErrno(errno);
-      close(in);
-      return error;
-    }
-    ErrorCode error = Ok;
     char buffer[65536];
     for (ssize_t got = 0; error == Ok && (got = read(in, buffer, sizeof buffer)) != 0;) {
       if (got < 0 && errno != EINTR) error = ReadFault;
-      if (got > 0) error = WriteAll(out, buffer, static_cast<std::size_t>(got), 0, false);
+      if (got > 0) error = WriteAll(out, buffer, static_cast<std::size_t>(got));
     }
     // Keep the file's dates and mode: sysops sort file areas by date.
     const timespec times[2] = {st.st_atim, st.st_mtim};
@@ -268,21 +235,21 @@ class PosixEnv final : public Env {
         (futimens(out, times) != 0 || fchmod(out, st.st_mode & 07777) != 0 || fsync(out) != 0)) {
       error = WriteFault;
     }
-    if (close(out) != 0 && error == Ok) error = WriteFault;
+    if (out >= 0 && close(out) != 0 && error == Ok) error = WriteFault;
     close(in);
-    if (error != Ok) unlink(target.CStr());
+    if (error != Ok && out >= 0) unlink(target.CStr());
     return error;
   }
 
   ErrorCode Delete(std::string_view path) override {
     const NativePath native(path);
-    if (!native.Fits()) return NameTooLong;
     struct stat st {};
+    struct stat target {};
+    if (!native.Fits()) return NameTooLong;
     if (lstat(native.CStr(), &st) != 0) return FromErrno(errno);
     // Only files go, as with Win32's delete: never a directory (nor a link to
     // one), never a device node (a report named /dev/null), never a
     // read-only file.
-    struct stat target {};
     if (!(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) || IsReadOnlyFile(st) ||
         (S_ISLNK(st.st_mode) && stat(native.CStr(), &target) == 0 && S_ISDIR(target.st_mode))) {
       return AccessDenied;
@@ -313,15 +280,15 @@ class PosixEnv final : public Env {
   }
 
   ErrorCode ConsoleWrite(Stream stream, const char* data, std::size_t size) override {
-    return WriteAll(stream == Stream::Output ? 1 : 2, data, size, 0, false);
+    return WriteAll(stream == Stream::Output ? 1 : 2, data, size);
   }
 
   std::size_t ExecutablePath(char* buffer, std::size_t capacity) override {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-    if (length <= 0) return 0;
-    const std::size_t count = std::min(static_cast<std::size_t>(length), capacity);
-    for (std::size_t i = 0; i < count; ++i) buffer[i] = path[i] == '/' ? '\\' : path[i];
+    const std::size_t count =
+        std::min(static_cast<std::size_t>(std::max<ssize_t>(length, 0)), capacity);
+    std::replace_copy(path, path + count, buffer, '/', '\\');
     return count;
   }
 

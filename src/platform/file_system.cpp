@@ -58,45 +58,12 @@ FileSystem::Directory* FileSystem::FindDirectory(std::string_view spelt, ErrorCo
   // the listing of the one before it.
   std::string on_disk(spelt);
   EntryInfo info;
-  if (env_->Stat(spelt.empty() ? std::string_view(".") : spelt, &info) != Ok ||
-      info.Kind != EntryKind::Directory) {
-    std::size_t at = 0;
-    while (at < spelt.size() && IsSeparator(spelt[at])) ++at;
-    if (spelt.size() >= 2 && spelt[1] == ':')
-      at = spelt.size() > 2 && IsSeparator(spelt[2]) ? 3 : 2;
-    on_disk.assign(spelt.substr(0, at));
-    while (at < spelt.size()) {
-      std::size_t end = at;
-      while (end < spelt.size() && !IsSeparator(spelt[end])) ++end;
-      const std::string_view component = spelt.substr(at, end - at);
-      at = end < spelt.size() ? end + 1 : end;
-      if (component.empty()) continue;
-      std::string_view found = component;
-      if (component != "." && component != "..") {
-        Directory* parent = FindDirectory(on_disk, error);
-        if (parent == nullptr) return nullptr;
-        if (*error = Listing(parent); *error != Ok) return nullptr;
-        NameListing::Held held;
-        if (!parent->Unreadable) {
-          // A directory part that misses is rare enough to list again for:
-          // one made since the listing is then found.
-          bool held_now = parent->Names.Find(component, &held);
-          if (!held_now || held.Kind != EntryKind::Directory) {
-            parent->Listed = false;
-            if (*error = Listing(parent); *error != Ok) return nullptr;
-            held_now = parent->Names.Find(component, &held);
-          }
-          if (!held_now || held.Kind != EntryKind::Directory) return nullptr;
-          found = held.Name;
-        }
-      }
-      on_disk.append(found);
-      on_disk.push_back('\\');
-    }
-    if (env_->Stat(on_disk.empty() ? std::string_view(".") : on_disk, &info) != Ok ||
-        info.Kind != EntryKind::Directory) {
-      return nullptr;
-    }
+  const auto is_directory = [&](std::string_view path) {
+    return env_->Stat(path.empty() ? std::string_view(".") : path, &info) == Ok &&
+           info.Kind == EntryKind::Directory;
+  };
+  if (!is_directory(spelt) && (!SpellOnDisk(spelt, &on_disk, error) || !is_directory(on_disk))) {
+    return nullptr;
   }
   // One directory reached by two spellings ("in\", ".\IN\") shares one
   // listing, so the program's own changes show in both.
@@ -113,6 +80,34 @@ FileSystem::Directory* FileSystem::FindDirectory(std::string_view spelt, ErrorCo
   }
   directory->Spellings.emplace_back(spelt);
   return directory;
+}
+
+bool FileSystem::SpellOnDisk(std::string_view spelt, std::string* on_disk, ErrorCode* error) {
+  std::size_t at = std::min(spelt.find_first_not_of(Separators), spelt.size());
+  on_disk->assign(spelt.substr(0, at));
+  while (at < spelt.size()) {
+    const std::size_t end = std::min(spelt.find_first_of(Separators, at), spelt.size());
+    std::string_view name = spelt.substr(at, end - at);
+    at = spelt.find_first_not_of(Separators, end);
+    if (name != "." && name != "..") {
+      Directory* parent = FindDirectory(*on_disk, error);
+      if (parent == nullptr || (*error = Listing(parent)) != Ok) return false;
+      NameListing::Held held;
+      const auto find = [&] {
+        return parent->Unreadable ||
+               (parent->Names.Find(name, &held) && held.Kind == EntryKind::Directory);
+      };
+      // A directory part that misses is rare enough to list again for: one
+      // made since the listing is then found.
+      if (!find()) {
+        parent->Listed = false;
+        if ((*error = Listing(parent)) != Ok || !find()) return false;
+      }
+      if (!parent->Unreadable) name = held.Name;
+    }
+    on_disk->append(name).push_back('\\');
+  }
+  return true;
 }
 
 ErrorCode FileSystem::Listing(Directory* directory) {

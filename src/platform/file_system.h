@@ -125,6 +125,10 @@ class FileSystem {
   // The on-disk spelling of a directory part ("" or ending in a separator);
   // null when it does not exist. *error gets a failure to read a directory.
   Directory* FindDirectory(std::string_view spelt, ErrorCode* error);
+  // The on-disk spelling of a directory part that is not spelt as on disk:
+  // each component looked up in the listing of the one before it. False
+  // when one is not there.
+  bool SpellOnDisk(std::string_view spelt, std::string* on_disk, ErrorCode* error);
   // The listing of a directory, taken now if it is not yet.
   ErrorCode Listing(Directory* directory);
   ErrorCode Resolve(std::string_view path, Resolved* resolved);

@@ -194,7 +194,10 @@ TEST_F(FileSystemTest, CaseTiesOnPosix) {
   const std::vector<Str> seen = {Read("dir/a.zip"), Read("dir/A.ZIP"), Read("dir/a.Zip"),
                                  Read("DIR/B.zip"), Read("dir/b.zip"), Read("dIR/X.TXT")};
   EXPECT_EQ(seen, (std::vector<Str>{"2", "2", "1", "3", "4", "error 2"}));
-  EXPECT_EQ(Search("dir/*.zip"), "A.zip a.Zip B.ZIP");
+  // A link is what it points to: a file, or nothing when it points nowhere.
+  fs::create_symlink("a.Zip", dir_ / "dir/link.zip");
+  fs::create_symlink("none", dir_ / "dir/dangling.zip");
+  EXPECT_EQ(Search("dir/*.zip"), "A.zip a.Zip B.ZIP link.zip");
 }
 
 // A directory that cannot be read is an error, never "no such file", for a
