@@ -176,8 +176,11 @@ TEST_F(FileSystemTest, OwnChangesAndAnotherProgramsChanges) {
   EXPECT_EQ(seen, (std::vector<Str>{"k", "error 2", "error 2", "error 2", "l", "k"}));
   fs::remove(dir_ / "in/RENAMED.ZIP");
   EXPECT_EQ(Read("in/renamed.zip"), "error 2");
+  // A directory part that misses lists its parent again.
+  Put("in/Sub/f.zip", "s");
+  EXPECT_EQ(Read("in/SUB/f.zip"), "s");
   EXPECT_EQ(files_.RemoveFile(P("in/LATE.ZIP")), Ok);
-  EXPECT_EQ(Listing("in"), "Moved.zip new.zip");
+  EXPECT_EQ(Listing("in"), "Moved.zip Sub new.zip");
 }
 
 #ifndef _WIN32
