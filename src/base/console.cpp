@@ -5,7 +5,7 @@
 namespace corvane {
 
 std::size_t CopyPrintable(std::string_view text, char* out) {
-  for (const char c : text) *out++ = static_cast<unsigned char>(c) < 32 ? ' ' : c;
+  for (const char c : text) *out++ = static_cast<unsigned char>(c) < 32 || c == 127 ? ' ' : c;
   return text.size();
 }
 

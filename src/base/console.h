@@ -10,7 +10,8 @@
 
 namespace corvane {
 
-// Copies text to out with each byte below 32 made a space: what the program
+// Copies text to out with each control byte (below 32, and DEL) made a
+// space: what the program
 // writes holds no control byte but the line ends it adds itself, whatever a
 // ticket or a damaged database holds. Returns the bytes copied.
 std::size_t CopyPrintable(std::string_view text, char* out);

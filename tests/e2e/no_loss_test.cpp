@@ -29,7 +29,7 @@ struct Tmpfs {
   bool mounted;
 };
 
-// Bytes below 32 never reach the console, a report or an area file, apart
+// Control bytes (below 32, and DEL) never reach the console, a report or an area file, apart
 // from the line ends the program writes itself: each is written as a space.
 // The database keeps the raw bytes: an LF inside a CR-ended ticket line, and
 // in a damaged or forged database a Ctrl-Z (which must not cut the rest of
@@ -43,11 +43,11 @@ TEST(NoLoss, ControlBytesAreWrittenOutAsSpaces) {
   ASSERT_EQ(Stored(db), "TK000001,A.ZIP,3,SO\nFT,first\nsecond,,");
   db += Database({{"SO\nFT", "LATE.ZIP", 8, "cut\x1Ahere\tand"},
                   {"SO\nFT", "AFTER.ZIP", 9, "still there"},
-                  {"OTHER", "C\nD.ZIP", 5}});
+                  {"OTHER", "C\nD\x7F.ZIP", 5}});
   box.Write("ticbase.dat", db);
   EXPECT_EQ(box.Run({"1", "bad", "."}).out,
             Preamble(1) + Lines("Checking stored info...|0. A.ZIP is ok|1. LATE.ZIP is ok|"
-                                "2. AFTER.ZIP is ok|3. C D.ZIP is ok|Done."));
+                                "2. AFTER.ZIP is ok|3. C D .ZIP is ok|Done."));
   const RunResult run = box.Run({"2", "so*", ""});
   EXPECT_EQ(run.out, Console(Lines("tab here|lf stays") +
                              Section("SO FT",
