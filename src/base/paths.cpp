@@ -16,6 +16,12 @@ Text AsDirectory(std::string_view parameter) {
   return directory;
 }
 
+bool FitsShortNames(std::string_view parameter, std::string_view directory) {
+  return parameter.size() <= Text::Capacity &&
+         directory.size() + ShortNameLength <= Text::Capacity &&
+         (directory.empty() || directory.back() == '\\');
+}
+
 bool IsSafeFileName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   for (char c : name) {

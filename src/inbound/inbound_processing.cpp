@@ -103,6 +103,37 @@ os::ErrorCode MoveTicketAside(os::FileSystem& fs, const InboundJob& job,
   return os::Ok;
 }
 
+// Takes in the tickets once the directories are known to be fit and held.
+os::ErrorCode TakeIn(os::FileSystem& fs, const InboundJob& job) {
+  // The inbound is listed before the database of the last run is emptied: a
+  // directory that cannot be read, or a path with no room for a ticket's
+  // name, stops the run with that database as it was.
+  Text mask;
+  if (!BuildPath(job.Inbound, "*.tic", &mask)) return os::NameTooLong;
+  FileSearchState tickets;
+  bool found = false;
+  CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, mask, &tickets, &found));
+  CORVANE_RETURN_IF_ERROR(TicketDatabase::CreateEmpty(fs));
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Processing incoming TICs..."));
+
+  TicketRecord record;
+  while (found) {
+    const Text ticket_name = tickets.Name;
+    CORVANE_RETURN_IF_ERROR(ReadTicketAt(fs, job, ticket_name, &record));
+    // A ticket whose file is not there (yet) stays for a later run.
+    if (record.FileSize != 0) {
+      CORVANE_RETURN_IF_ERROR(AppendToDatabase(fs, record));
+      Text stored(record.TicketKey.View());
+      stored.Append(".TIC: ");
+      stored.Append(record.FileName.View());
+      CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), stored));
+      CORVANE_RETURN_IF_ERROR(MoveTicketAside(fs, job, ticket_name, record));
+    }
+    CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, mask, &tickets, &found));
+  }
+  return WriteLine(fs.env(), "Done.");
+}
+
 }  // namespace
 
 os::ErrorCode ProcessInbound(os::FileSystem& fs, const InboundJob& job) {
@@ -116,30 +147,24 @@ os::ErrorCode ProcessInbound(os::FileSystem& fs, const InboundJob& job) {
         WriteLine(fs.env(), "Inbound and BadTics are the same directory; nothing done."));
     return RunRefused;
   }
-  CORVANE_RETURN_IF_ERROR(TicketDatabase::CreateEmpty(fs));
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Processing incoming TICs..."));
-
-  TicketRecord record;
-  Text mask;
-  FileSearchState tickets;
-  bool found = false;
-  if (BuildPath(job.Inbound, "*.tic", &mask)) {
-    for (;;) {
-      CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, mask, &tickets, &found));
-      if (!found) break;
-      const Text ticket_name = tickets.Name;
-      CORVANE_RETURN_IF_ERROR(ReadTicketAt(fs, job, ticket_name, &record));
-      if (record.FileSize == 0) continue;
-
-      CORVANE_RETURN_IF_ERROR(AppendToDatabase(fs, record));
-      Text stored(record.TicketKey.View());
-      stored.Append(".TIC: ");
-      stored.Append(record.FileName.View());
-      CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), stored));
-      CORVANE_RETURN_IF_ERROR(MoveTicketAside(fs, job, ticket_name, record));
-    }
+  // Two runs from two working directories must not share an inbound or a
+  // BadTics either. The working directory is held already.
+  os::FileHandle locks[2];
+  os::ErrorCode error = os::Ok;
+  const Text* directories[2] = {&job.Inbound, &job.BadTics};
+  for (int i = 0; i < 2 && error == os::Ok; ++i) {
+    if (!fs.SameEntry(*directories[i], "")) error = fs.LockDirectory(*directories[i], &locks[i]);
   }
-  return WriteLine(fs.env(), "Done.");
+  if (error == os::SharingViolation) {
+    error = WriteLine(fs.env(), "Another run is working in this directory; nothing done.");
+    if (error == os::Ok) error = RunRefused;
+  } else if (error == os::Ok) {
+    error = TakeIn(fs, job);
+  }
+  for (os::FileHandle& lock : locks) {
+    if (lock.IsOpen()) (void)fs.env().Close(&lock);
+  }
+  return error;
 }
 
 }  // namespace corvane

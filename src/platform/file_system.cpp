@@ -253,6 +253,13 @@ ErrorCode FileSystem::CheckDirectory(std::string_view path) {
   return FindDirectory(spelt.View(), &error) != nullptr ? Ok : PathNotFound;
 }
 
+ErrorCode FileSystem::LockDirectory(std::string_view path, FileHandle* lock) {
+  ErrorCode error = Ok;
+  const Directory* directory = FindDirectory(path, &error);
+  if (directory == nullptr) return error != Ok ? error : PathNotFound;
+  return env_->LockDirectory(directory->OnDisk, lock);
+}
+
 bool FileSystem::SameEntry(std::string_view a, std::string_view b) {
   EntryInfo info[2];
   const std::string_view paths[2] = {a, b};

@@ -102,6 +102,8 @@ class FileSystem {
   ErrorCode MoveFileTo(std::string_view from, std::string_view to);
   // Ok when path names an existing directory; PathNotFound otherwise.
   ErrorCode CheckDirectory(std::string_view path);
+  // Env::LockDirectory on the directory path names, however it is spelt.
+  ErrorCode LockDirectory(std::string_view path, FileHandle* lock);
   // True when both paths name one existing file or directory, however they
   // are spelt ("in\", "IN\", ".\in\").
   bool SameEntry(std::string_view a, std::string_view b);

@@ -42,14 +42,22 @@ os::ErrorCode RunMode(os::FileSystem& fs, std::uint8_t mode, std::string_view se
   CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), mode_line));
   switch (mode) {
     case 0:
-      return ProcessInbound(fs, InboundJob{AsDirectory(second), AsDirectory(third)});
     case 1:
-      return CheckStoredTickets(fs, AsDirectory(second));
+      break;
     case 2:
       return CreateReport(fs, ReportJob{Text(second), Text(third), third.size() > Text::Capacity});
     default:
       return WriteLine(fs.env(), "? Erroneous mode");
   }
+  // A directory cut to fit, or with no room left for a ticket's name, would
+  // reach other files or none: the run stops before it changes anything.
+  const Text inbound = AsDirectory(second);
+  const Text bad_tics = AsDirectory(mode == 0 ? third : second);
+  if (!FitsShortNames(second, inbound) || (mode == 0 && !FitsShortNames(third, bad_tics))) {
+    return os::NameTooLong;
+  }
+  return mode == 0 ? ProcessInbound(fs, InboundJob{inbound, bad_tics})
+                   : CheckStoredTickets(fs, bad_tics);
 }
 
 // Banner, usage or lock, then the mode. Returns the error that stops the

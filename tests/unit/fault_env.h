@@ -67,6 +67,8 @@ class FaultEnv final : public os::Env {
   void SetAcross(bool across) { across_ = across; }
   // Every LockDirectory fails with error (Ok: forwarded again).
   void FailLock(os::ErrorCode error) { lock_error_ = error; }
+  // Every ListDirectory fails with error (Ok: forwarded again).
+  void FailListing(os::ErrorCode error) { listing_error_ = error; }
   // Disarms every fault and action, and clears the count, the log and the
   // console. Open handles stay tracked: they belong to no single run.
   void Reset();
@@ -109,6 +111,7 @@ class FaultEnv final : public os::Env {
  private:
   enum class Verdict { Forward, Fail, Dead };
   os::ErrorCode lock_error_ = os::Ok;
+  os::ErrorCode listing_error_ = os::Ok;
   bool across_ = false;
   // What a dead process's calls get. Any error does, as long as the program
   // cannot take it for "not there" and carry on changing things: nothing it
@@ -278,6 +281,7 @@ inline os::ErrorCode FaultEnv::Close(os::FileHandle* file) {
 
 inline os::ErrorCode FaultEnv::ListDirectory(std::string_view directory,
                                              os::ListingVisitor* visitor) {
+  if (listing_error_ != os::Ok) return listing_error_;
   return crashed_ ? kDead : base_.ListDirectory(directory, visitor);
 }
 

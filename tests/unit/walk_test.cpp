@@ -238,7 +238,7 @@ struct Pass {
   std::string modes;
 };
 
-int Run(FaultEnv& env, char mode) {
+int RunMode(FaultEnv& env, char mode) {
   static const char* const kArgs[][3] = {
       {"0", "in", "bad"}, {"1", "bad", "."}, {"2", "*", "r.txt"}};
   env.ClearConsole();
@@ -256,14 +256,14 @@ Pass RunPass(const Scenario& s, std::uint64_t other_at, const std::function<void
   env.SetToday({2026, 12, 6, 0});
   env.SetAcross(s.across);
   Pass pass;
-  for (const char* mode = s.prep; *mode; ++mode) EXPECT_EQ(Run(env, *mode), 0);
+  for (const char* mode = s.prep; *mode; ++mode) EXPECT_EQ(RunMode(env, *mode), 0);
   env.Reset();
   arm(env);
   if (other_at != 0) env.BeforeOp(other_at, [&] { (node.*s.other)(); });
   for (const char* mode = s.runs; *mode; ++mode) {
     const std::uint64_t injected = env.Injected();
     const bool crashed = env.Crashed();
-    const int code = Run(env, *mode);
+    const int code = RunMode(env, *mode);
     pass.modes.append(env.Operations() - pass.modes.size(), *mode);
     const bool hit = env.Injected() > injected || env.Crashed() != crashed;
     EXPECT_TRUE(hit || code == 0) << "mode " << *mode << " exited " << code << " untouched";
@@ -279,7 +279,7 @@ Pass RunPass(const Scenario& s, std::uint64_t other_at, const std::function<void
   node.Check("after the faulted runs", s.across);
   env.Reset();
   for (const char mode : std::string("012")) {
-    EXPECT_EQ(Run(env, mode), 0) << "recovery mode " << mode << ": " << env.Err();
+    EXPECT_EQ(RunMode(env, mode), 0) << "recovery mode " << mode << ": " << env.Err();
   }
   node.Check("after the recovery cycle", s.across);
   return pass;
@@ -315,21 +315,51 @@ class Walk : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(Walk, EveryFaultAtEveryOperationKeepsTheNode) { WalkOver(GetParam()); }
 
-// Only another run's hold on the working directory is "another run"; a
-// directory the run cannot open is a run-time stop with its number, so the
-// sysop looks for the right cause.
-TEST(Lock, TellsAnotherRunFromAnUnopenableDirectory) {
-  FaultEnv env(os::RealEnv());
-  const char* const args[] = {"1", ".", "."};
-  for (const auto& [error, code, console] :
-       {std::tuple<os::ErrorCode, int, std::string>{
-            os::SharingViolation, 1, "Another run is working in this directory; nothing done."},
-        {os::AccessDenied, 5, "Runtime error 5"}}) {
+// Runs that cannot do their job whole stop before they change anything,
+// ticbase.dat of the last run included: another run holding the working
+// directory, the inbound or BadTics (exit 1, as a refusal); a working
+// directory that cannot be opened, an inbound that cannot be listed, or a
+// directory with no room for a ticket's name (a run-time stop with its
+// number, so the sysop looks for the right cause).
+TEST(Refusals, StopBeforeAnythingChanges) {
+  const std::string long_dir(250, 'd');
+  struct Case {
+    std::vector<const char*> args;
+    os::ErrorCode lock, listing;
+    bool hold_inbound;
+    int exit;
+  } cases[] = {
+      {{"1", "bad", "."}, os::SharingViolation, os::Ok, false, 1},
+      {{"1", "bad", "."}, os::AccessDenied, os::Ok, false, 5},
+      {{"0", "in", "bad"}, os::Ok, os::AccessDenied, false, 5},
+      {{"0", "in", "bad"}, os::Ok, os::Ok, true, 1},
+      {{"0", long_dir.c_str(), "bad"}, os::Ok, os::Ok, false, 206},
+      {{"0", "in", long_dir.c_str()}, os::Ok, os::Ok, false, 206},
+      {{"1", long_dir.c_str(), "."}, os::Ok, os::Ok, false, 206},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.args[0] << " " << c.args[1] << " " << c.lock << " "
+                                    << c.listing << " " << c.hold_inbound);
+    Node node;
+    fs::create_directory(long_dir);
+    FaultEnv env(os::RealEnv());
+    ASSERT_EQ(RunMode(env, '0'), 0);
+    const std::string before = Slurp("ticbase.dat");
+    node.Arrive();
+    env.FailLock(c.lock);
+    env.FailListing(c.listing);
+    os::FileHandle held;
+    if (c.hold_inbound) {
+      ASSERT_EQ(os::RealEnv().LockDirectory("in", &held), os::Ok);
+    }
     env.ClearConsole();
-    env.FailLock(error);
-    EXPECT_EQ(RunProgram(env, 3, args), code);
-    EXPECT_NE((env.Out() + env.Err()).find(console), std::string::npos) << env.Out() << env.Err();
-    EXPECT_EQ(env.Out().find("Checking"), std::string::npos);
+    EXPECT_EQ(RunProgram(env, 3, c.args.data()), c.exit);
+    if (held.IsOpen()) (void)os::RealEnv().Close(&held);
+    EXPECT_EQ(env.Out().find("Processing"), std::string::npos) << env.Out();
+    EXPECT_EQ(env.Out().find("Checking"), std::string::npos) << env.Out();
+    EXPECT_EQ(env.Out().find("Another run") != std::string::npos, c.exit == 1) << env.Out();
+    EXPECT_EQ(Slurp("ticbase.dat"), before);
+    EXPECT_TRUE(fs::exists("in/late.zip") && fs::exists("in/TK000004.tic"));
   }
 }
 
