@@ -3,5 +3,6 @@
 #   cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(CORVANE_CROSS_TRIPLET aarch64-linux-gnu)
+set(CORVANE_DEBIAN_ARCH arm64)
 set(CORVANE_QEMU qemu-aarch64)
 include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)

@@ -6,5 +6,6 @@
 # offsets and time (_FILE_OFFSET_BITS=64, _TIME_BITS=64).
 set(CMAKE_SYSTEM_PROCESSOR arm)
 set(CORVANE_CROSS_TRIPLET arm-linux-gnueabihf)
+set(CORVANE_DEBIAN_ARCH armhf)
 set(CORVANE_QEMU qemu-arm)
 include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)

@@ -1,8 +1,10 @@
 # Shared part of the toolchain files for Debian's Linux cross compilers
 # (aarch64-linux-gnu.cmake, arm-linux-gnueabihf.cmake, s390x-linux-gnu.cmake):
 # each sets CMAKE_SYSTEM_PROCESSOR, CORVANE_CROSS_TRIPLET (the compilers'
-# prefix and the directory of the target's libraries under /usr) and
-# CORVANE_QEMU (the qemu-user program for the target), then includes this.
+# prefix and the directory of the target's libraries under /usr),
+# CORVANE_DEBIAN_ARCH (the Debian architecture, for the .deb that
+# cmake/packaging.cmake makes) and CORVANE_QEMU (the qemu-user program for
+# the target), then includes this.
 #
 # Test programs run under qemu-user (Debian package qemu-user; no binfmt
 # set-up needed), so ctest and gtest_discover_tests work as in a native
