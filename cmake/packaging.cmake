@@ -49,8 +49,13 @@ install(FILES examples/prefix.nef examples/suffix.nef examples/inbound/TK000001.
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         PERMISSIONS ${corvane_doc_permissions})
 
-if(WIN32 OR CMAKE_CROSSCOMPILING)
+if(WIN32)
   # The Windows program ships as a zip (scripts/package.sh), not via CPack.
+  return()
+endif()
+if(CMAKE_CROSSCOMPILING AND NOT CORVANE_DEBIAN_ARCH)
+  # A cross build's package is for the target's Debian architecture, which
+  # its toolchain file names (cmake/linux-cross.cmake); without one, none.
   return()
 endif()
 
@@ -66,6 +71,16 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(CMAKE_CROSSCOMPILING)
+  # CPack would take the build machine's architecture from dpkg. For the
+  # dependencies dpkg-shlibdeps needs the target's own run-time packages
+  # installed beside the build machine's (dpkg multiarch, e.g. libc6:arm64
+  # and libstdc++6:arm64), and cpack run with the target as the host
+  # architecture (dpkg-architecture -a arm64 -c cpack ...), as
+  # scripts/package.sh does: Debian's cross packages name themselves
+  # (libgcc-s1-arm64-cross), not what an arm64 system installs.
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${CORVANE_DEBIAN_ARCH})
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The first line is the synopsis; the lines after it, the long description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Builds the release packages into dist/:
-#   dist/corvane_<version>-1_amd64.deb   Debian package (CPack), for Linux
-#   dist/corvane-<version>-win64.zip     corvane.exe and its documents
-# Each program is built in a tree of its own (build-pkg, build-pkg-windows),
-# as Release and without the tests. On a fresh Debian machine it first
-# installs what is missing (as root). scripts/test_packages.sh tests the
-# result.
+#   dist/corvane_<version>-1_<arch>.deb          Debian packages (CPack) for
+#                                                amd64, arm64 and armhf
+#   dist/corvane-<version>-win64.zip             corvane.exe and its documents
+#   dist/corvane-<version>-linux-<cpu>.tar.gz    a static program for any
+#                                                Linux on x86_64, arm64 or
+#                                                armhf, with its documents
+# Each program is built in a tree of its own (build-pkg, build-pkg-<arch>,
+# build-pkg-windows, build-static-<cpu>), as Release and without the tests;
+# the arm64 and armhf ones with Debian's cross compilers. On a fresh Debian
+# machine it first installs what is missing (as root), for the packages of
+# other CPUs also their C and C++ run-times beside the machine's own (dpkg
+# multiarch: dpkg-shlibdeps reads their dependency information).
+# scripts/test_packages.sh tests the result.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,6 +28,28 @@ command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
 command -v file >/dev/null || missing+=(file)
 command -v groff >/dev/null || missing+=(groff-base)
 command -v zip >/dev/null || missing+=(zip)
+# Linux on other CPUs: Debian architecture, compiler prefix (and toolchain
+# file in cmake/), name of the static program's CPU.
+cross_targets=(
+  "arm64 aarch64-linux-gnu arm64"
+  "armhf arm-linux-gnueabihf armhf"
+)
+installed() { [ "$(dpkg-query -W -f '${db:Status-Status}' "$1" 2>/dev/null)" = installed ]; }
+foreign=()
+for target in "${cross_targets[@]}"; do
+  read -r arch triplet _ <<<"$target"
+  command -v "$triplet-g++" >/dev/null || missing+=("g++-$triplet")
+  for package in "libc6:$arch" "libstdc++6:$arch"; do
+    installed "$package" || { missing+=("$package") && foreign+=("$arch"); }
+  done
+done
+# Packages of another architecture install once dpkg knows it; apt-get
+# update in install_missing then reads its package lists.
+if ((${#foreign[@]})) && [ "$(id -u)" -eq 0 ]; then
+  for arch in $(printf '%s\n' "${foreign[@]}" | sort -u); do
+    dpkg --print-foreign-architectures | grep -qx "$arch" || dpkg --add-architecture "$arch"
+  done
+fi
 . "$(dirname "$(readlink -f "$0")")/install_missing.sh"
 install_missing ${missing[@]+"${missing[@]}"}
 
@@ -46,6 +75,25 @@ mkdir -p dist
 (cd build-pkg && cpack -G DEB -B "$root/build-pkg/cpack" >/dev/null)
 deb=corvane_${version}-1_amd64.deb
 mv "build-pkg/cpack/$deb" dist/
+debs=("$deb")
+
+# The same for arm64 and armhf: the target's build flags, and CPack (with
+# dpkg-shlibdeps) run with the target as dpkg's host architecture, so the
+# dependencies are those of the target's own libc6 and libstdc++6.
+for target in "${cross_targets[@]}"; do
+  read -r arch triplet _ <<<"$target"
+  host() { CC=$triplet-gcc dpkg-architecture -a"$arch" -c "$@"; }
+  tree=build-pkg-$arch
+  cmake -S . -B "$tree" -DCMAKE_TOOLCHAIN_FILE="cmake/$triplet.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DCORVANE_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+    -DCMAKE_CXX_FLAGS="$(host dpkg-buildflags --get CPPFLAGS) $(host dpkg-buildflags --get CXXFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(host dpkg-buildflags --get LDFLAGS)" >/dev/null
+  cmake --build "$tree" -j"$jobs"
+  rm -rf "$tree/cpack"
+  (cd "$tree" && host cpack -G DEB -B "$root/$tree/cpack" >/dev/null)
+  debs+=("corvane_${version}-1_$arch.deb")
+  mv "$tree/cpack/${debs[-1]}" dist/
+done
 
 # Windows: the static corvane.exe, installed into a staging tree (stripped)
 # from which the zip takes the program and the example node.
@@ -70,11 +118,45 @@ groff -man -Tascii -P-cbou "$stage/share/man/man1/corvane.1" | crlf >"$tree/corv
 find build-pkg-windows/zip -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 (cd build-pkg-windows/zip && find "$name" | LC_ALL=C sort | zip -X -q -@ "$root/dist/$name.zip")
 
+# Static Linux programs, for any Linux on the CPU whatever its C library:
+# each in a tarball with the manual page, the README and the example
+# templates and ticket, from a staging tree as the zip.
+tarballs=()
+for target in "x86_64 - x86_64" "${cross_targets[@]}"; do
+  read -r _ triplet cpu <<<"$target"
+  toolchain=()
+  [ "$triplet" = - ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="cmake/$triplet.cmake")
+  tree=build-static-$cpu
+  cmake -S . -B "$tree" ${toolchain[@]+"${toolchain[@]}"} -DCMAKE_BUILD_TYPE=Release \
+    -DCORVANE_TESTS=OFF -DCMAKE_EXE_LINKER_FLAGS=-static >/dev/null
+  cmake --build "$tree" -j"$jobs"
+  stage=$tree/stage
+  rm -rf "$stage"
+  cmake --install "$tree" --prefix "$PWD/$stage" --strip >/dev/null
+  tarball=corvane-${version}-linux-$cpu
+  files=$tree/tar/$tarball
+  rm -rf "$tree/tar"
+  mkdir -p "$files"
+  cp "$stage/bin/corvane" "$stage/share/man/man1/corvane.1" README.md "$files/"
+  cp -r "$stage/share/doc/corvane/examples" "$files/examples"
+  find "$tree/tar" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+  tar -C "$tree/tar" --sort=name --owner=0 --group=0 --numeric-owner -cf - "$tarball" |
+    gzip -9n >"dist/$tarball.tar.gz"
+  tarballs+=("$tarball.tar.gz")
+done
+
 echo "Made in $root/dist:"
 ls -l dist
-echo
-echo "$deb:"
-dpkg-deb -c "dist/$deb"
+for deb in "${debs[@]}"; do
+  echo
+  echo "$deb:"
+  dpkg-deb -c "dist/$deb"
+done
 echo
 echo "$name.zip:"
 unzip -l "dist/$name.zip"
+for tarball in "${tarballs[@]}"; do
+  echo
+  echo "$tarball:"
+  tar -tvzf "dist/$tarball"
+done

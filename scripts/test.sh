@@ -2,12 +2,16 @@
 # Builds Corvane and runs every test the project has.
 # On a fresh Debian machine it first installs what is missing (as root).
 #
-# Three builds with warnings as errors: the Windows corvane.exe (MinGW-w64,
-# unit tests under Wine), Clang, and GCC as a Release build. The GCC build
-# runs the end-to-end suite twice, against its own binary and, under Wine,
-# against corvane.exe ("windows." tests). Then the fuzz targets for a
-# bounded time, the unit and end-to-end suites under ASan and UBSan, and the
-# packages (the .deb and the Windows zip) built and tested.
+# Builds with warnings as errors: the Windows corvane.exe (MinGW-w64, unit
+# tests under Wine), Clang, Release builds for arm64, armhf and s390x Linux
+# (Debian's cross compilers, unit tests under qemu-user), GCC as a Release
+# build, and GCC with CORVANE_PORTABLE_POSIX. The GCC Release build runs the
+# end-to-end suite against its own binary and against each of the others:
+# corvane.exe under Wine ("windows." tests), the arm64, armhf and s390x
+# programs under qemu ("arm64.", "armhf.", "s390x." tests). Then the fuzz
+# targets for a bounded time, the unit and end-to-end suites under ASan and
+# UBSan, and the packages (the .deb files, the Windows zip and the static
+# Linux programs) built and tested.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +26,18 @@ command -v clang++ >/dev/null || missing+=(clang)
 [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64)
 [ -x "$wine64" ] || missing+=(wine64)
+# Cross compilers for Linux on other CPUs, and qemu-user to run what they
+# build: name, compiler prefix, toolchain file, qemu program.
+cross_targets=(
+  "arm64 aarch64-linux-gnu aarch64-linux-gnu qemu-aarch64"
+  "armhf arm-linux-gnueabihf arm-linux-gnueabihf qemu-arm"
+  "s390x s390x-linux-gnu s390x-linux-gnu qemu-s390x"
+)
+for target in "${cross_targets[@]}"; do
+  read -r _ triplet _ qemu <<<"$target"
+  command -v "$triplet-g++" >/dev/null || missing+=("g++-$triplet")
+  command -v "$qemu" >/dev/null || missing+=(qemu-user)
+done
 . "$(dirname "$(readlink -f "$0")")/install_missing.sh"
 install_missing ${missing[@]+"${missing[@]}"}
 
@@ -60,13 +76,37 @@ cmake -S . -B build-clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANE_WERROR=ON >/dev
 cmake --build build-clang -j"$jobs"
 ctest --test-dir build-clang --output-on-failure --timeout 300 -j"$jobs"
 
+# Linux on other CPUs: 64-bit ARM, 32-bit ARM (64-bit file offsets and
+# time, see CMakeLists.txt) and big-endian s390x, as Release builds. CMake
+# runs their test programs under qemu-user (CMAKE_CROSSCOMPILING_EMULATOR in
+# the toolchain file), already at build time to list the tests. Their
+# programs go to the end-to-end suite of the GCC build below.
+cross_programs=()
+for target in "${cross_targets[@]}"; do
+  read -r name _ toolchain _ <<<"$target"
+  cmake -S . -B "build-$name" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCORVANE_WERROR=ON >/dev/null
+  cmake --build "build-$name" -j"$jobs"
+  ctest --test-dir "build-$name" --output-on-failure --timeout 300 -j"$jobs"
+  cross_programs+=("-DCORVANE_${name^^}_PROGRAM=$PWD/build-$name/corvane")
+done
+
 # GCC as a Release build, as most users build: its optimiser warns of
 # things the other builds never see.
 cmake -S . -B build -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=Release -DCORVANE_WERROR=ON \
   -DCORVANE_WINDOWS_PROGRAM="$PWD/build-windows/corvane.exe" \
-  -DCORVANE_WINDOWS_LAUNCHER="env WINEPREFIX=$WINEPREFIX WINEDEBUG=-all $wine64" >/dev/null
+  -DCORVANE_WINDOWS_LAUNCHER="env WINEPREFIX=$WINEPREFIX WINEDEBUG=-all $wine64" \
+  "${cross_programs[@]}" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --timeout 300 -j"$jobs"
+
+# GCC with the platform layer's POSIX.1-2008 fallbacks in place of its
+# Linux-only calls: the unit and end-to-end suites against that program. A
+# Debug build, with assertions, and the quickest to build.
+cmake -S . -B build-portable -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=Debug \
+  -DCORVANE_WERROR=ON -DCORVANE_PORTABLE_POSIX=ON >/dev/null
+cmake --build build-portable -j"$jobs"
+ctest --test-dir build-portable --output-on-failure --timeout 300 -j"$jobs"
 
 # Fuzz targets, about 20 s each, then the unit and end-to-end suites under
 # ASan and UBSan.

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Tests the packages that scripts/package.sh put into dist/, without
 # installing anything into the system:
-#   - the .deb's file list, owners and control fields; lintian on it;
-#   - its program, unpacked with dpkg -x into a temporary root, runs the
-#     example node (examples/) through modes 0, 1 and 2; its manual page
-#     renders;
+#   - each .deb's (amd64, arm64, armhf) file list, owners and control
+#     fields; lintian on it; its manual page renders;
+#   - the amd64 program, unpacked with dpkg -x into a temporary root, runs
+#     the example node (examples/) through modes 0, 1 and 2; the arm64 and
+#     armhf ones, under qemu-user, run it exactly as the amd64 one does:
+#     the same console lines, exit codes, report and files left behind;
 #   - the zip's file list and text files; its corvane.exe imports no DLL
 #     of the compiler and, under Wine, runs the example node exactly as the
-#     Linux program does.
+#     Linux program does;
+#   - each static program's tarball (x86_64, arm64, armhf): its file list,
+#     a static program for its CPU, the manual page and documents; the
+#     program (under qemu-user for ARM) runs the example node exactly as
+#     the amd64 .deb's program does.
 # On a fresh Debian machine it first installs what is missing (as root).
 # Ends with "N passed, M failed" and a non-zero status on any failure.
 set -uo pipefail
@@ -24,15 +30,28 @@ command -v unzip >/dev/null || missing+=(unzip)
 command -v man >/dev/null || missing+=(man-db)
 command -v groff >/dev/null || missing+=(groff-base)
 command -v "$objdump" >/dev/null || missing+=(binutils-mingw-w64-x86-64)
+command -v file >/dev/null || missing+=(file)
+command -v qemu-aarch64 >/dev/null || missing+=(qemu-user)
 [ -x "$wine64" ] || missing+=(wine64)
 . "$(dirname "$(readlink -f "$0")")/install_missing.sh"
 install_missing ${missing[@]+"${missing[@]}"}
 
 version=$(sed -n 's/^project(Corvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-deb=dist/corvane_${version}-1_amd64.deb
+deb_arches=(amd64 arm64 armhf)
+deb_of() { echo "dist/corvane_${version}-1_$1.deb"; }
+deb=$(deb_of amd64)
 zipname=corvane-${version}-win64
 zip=dist/$zipname.zip
-for package in "$deb" "$zip"; do
+# A static program's CPU, what file(1) says of such a program, and what
+# runs it here.
+static_programs=(
+  "x86_64|ELF 64-bit LSB executable, x86-64,|"
+  "arm64|ELF 64-bit LSB executable, ARM aarch64,|qemu-aarch64"
+  "armhf|ELF 32-bit LSB executable, ARM, EABI5|qemu-arm"
+)
+tarball_of() { echo "corvane-${version}-linux-$1"; }
+for package in $(for arch in "${deb_arches[@]}"; do deb_of "$arch"; done) "$zip" \
+  $(for program in "${static_programs[@]}"; do echo "dist/$(tarball_of "${program%%|*}").tar.gz"; done); do
   if [ ! -f "$package" ]; then
     echo "$package is missing: run scripts/package.sh first" >&2
     exit 1
@@ -65,12 +84,9 @@ check() {
 # same EXPECTED ACTUAL: equal texts, or a diff.
 same() { diff -u <(printf '%s\n' "$1") <(printf '%s\n' "$2"); }
 
-# --- The Debian package -----------------------------------------------------
+# --- The Debian packages -----------------------------------------------------
 
-echo "== dpkg-deb -c $deb"
-dpkg-deb -c "$deb"
-echo
-
+# Each check takes the package's architecture.
 deb_files() {
   same "./usr/bin/corvane
 ./usr/share/doc/corvane/README.md
@@ -81,57 +97,80 @@ deb_files() {
 ./usr/share/doc/corvane/examples/suffix.nef
 ./usr/share/lintian/overrides/corvane
 ./usr/share/man/man1/corvane.1.gz" \
-    "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | LC_ALL=C sort)"
+    "$(dpkg-deb -c "$(deb_of "$1")" | awk '$1 !~ /^d/ {print $6}' | LC_ALL=C sort)"
 }
-check "the .deb holds the program, manual page, documents and nothing else" deb_files
-
 deb_modes() {
   # Every entry belongs to root; the program alone is executable.
   same "-rwxr-xr-x root/root ./usr/bin/corvane" \
-    "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ && ($1 != "-rw-r--r--" || $2 != "root/root") {print $1, $2, $6}
+    "$(dpkg-deb -c "$(deb_of "$1")" | awk '$1 !~ /^d/ && ($1 != "-rw-r--r--" || $2 != "root/root") {print $1, $2, $6}
                                $1 ~ /^d/ && ($1 != "drwxr-xr-x" || $2 != "root/root") {print $1, $2, $6}')"
 }
-check "the .deb's files belong to root with the usual modes" deb_modes
-
 deb_control() {
-  local field
+  local field package
+  package=$(deb_of "$1")
   same "corvane
 $version-1
-amd64
-comm" "$(for field in Package Version Architecture Section; do dpkg-deb -f "$deb" "$field"; done)" &&
-    [[ $(dpkg-deb -f "$deb" Maintainer) == *' <'*@*'>' ]] &&
-    [[ $(dpkg-deb -f "$deb" Depends) == *'libc6 (>= '* ]] &&
-    [[ $(dpkg-deb -f "$deb" Description) == 'FidoNet '* ]]
+$1
+comm" "$(for field in Package Version Architecture Section; do dpkg-deb -f "$package" "$field"; done)" &&
+    [[ $(dpkg-deb -f "$package" Maintainer) == *' <'*@*'>' ]] &&
+    # The target's own libraries (libc6, not Debian's libc6-arm64-cross or
+    # an arch-qualified libc6:arm64).
+    [[ $(dpkg-deb -f "$package" Depends) == *'libc6 (>= '* ]] &&
+    ! [[ $(dpkg-deb -f "$package" Depends) == *[:-]cross* ]] &&
+    ! [[ $(dpkg-deb -f "$package" Depends) == *:* ]] &&
+    [[ $(dpkg-deb -f "$package" Description) == 'FidoNet '* ]]
 }
-check "the .deb's control fields: name, version, section, maintainer, shlibdeps" deb_control
-
-echo
-echo "== lintian $deb"
-lintian --fail-on error,warning "$deb" >"$work/lintian" 2>&1
-lintian_status=$?
-# lintian warns that it runs as root; CI runs as root.
-lintian_output=$(grep -v 'running with root privileges' "$work/lintian")
-echo "${lintian_output:-(no output)}"
-lintian_clean() { [ "$lintian_status" -eq 0 ] && ! grep -q '^[EW]: ' <<<"$lintian_output"; }
-check "lintian reports no error and no warning" lintian_clean
-
-unpacked=$work/deb
-dpkg -x "$deb" "$unpacked"
+# The program's CPU, as file(1) names it.
+declare -A deb_cpu=([amd64]="x86-64," [arm64]="ARM aarch64," [armhf]="ARM, EABI5 ")
+deb_program() {
+  local description
+  description=$(file -b "$work/deb-$1/usr/bin/corvane")
+  [[ $description == *", ${deb_cpu[$1]}"*"dynamically linked"* ]] || {
+    echo "$description"
+    return 1
+  }
+}
+lintian_clean() {
+  local status output
+  lintian --fail-on error,warning "$(deb_of "$1")" >"$work/lintian-$1" 2>&1
+  status=$?
+  # lintian warns that it runs as root; CI runs as root.
+  output=$(grep -v 'running with root privileges' "$work/lintian-$1")
+  [ -z "$output" ] || echo "$output"
+  [ "$status" -eq 0 ] && ! grep -q '^[EW]: ' <<<"$output"
+}
 manual() {
-  local page=$unpacked/usr/share/man/man1/corvane.1.gz shown
+  local page=$work/deb-$1/usr/share/man/man1/corvane.1.gz shown
   same "" "$(man --warnings -l "$page" 2>&1 >/dev/null)" &&
     same "" "$(groff -man -ww -z doc/corvane.1 2>&1)" &&
     shown=$(MANWIDTH=80 man -l "$page" 2>/dev/null) &&
     grep -q '^EXIT STATUS' <<<"$shown" &&
     [[ $(tail -1 <<<"$shown") == "Corvane $version "* ]]
 }
-check "the manual page renders without a warning and names this version" manual
 
-# --- The example node, run by the Linux and the Windows program -----------
+for arch in "${deb_arches[@]}"; do
+  echo "== dpkg-deb -c $(deb_of "$arch")"
+  dpkg-deb -c "$(deb_of "$arch")"
+  echo
+  dpkg -x "$(deb_of "$arch")" "$work/deb-$arch"
+  check "$arch .deb: holds the program, manual page, documents and nothing else" deb_files "$arch"
+  check "$arch .deb: its files belong to root with the usual modes" deb_modes "$arch"
+  check "$arch .deb: control fields: name, version, architecture, section, maintainer, shlibdeps" \
+    deb_control "$arch"
+  check "$arch .deb: its program is a dynamically linked one for its CPU" deb_program "$arch"
+  check "$arch .deb: lintian reports no error and no warning" lintian_clean "$arch"
+  check "$arch .deb: the manual page renders without a warning and names this version" \
+    manual "$arch"
+  echo
+done
+unpacked=$work/deb-amd64
+
+# --- The example node, run by the Linux and the Windows programs ----------
 
 # run_node DIR PROGRAM...: copies the example node to DIR and runs the three
 # modes there with PROGRAM; DIR/transcript then holds the console lines
-# (CR removed), the exit codes, the report and what stays in each directory.
+# (CR removed), the exit codes, the report, what stays in each directory and
+# a checksum of every file left but the report (ticbase.dat too).
 step() {
   "$@" </dev/null 2>&1 | tr -d '\r'
   echo "exit ${PIPESTATUS[0]}"
@@ -155,6 +194,8 @@ run_node() {
     ls inbound
     echo "--- badtics"
     ls badtics
+    echo "--- files"
+    find . -type f ! -name transcript ! -name newfiles.txt | LC_ALL=C sort | xargs sha256sum
   ) >"$node/transcript" 2>&1
 }
 
@@ -205,6 +246,19 @@ exit without parameters 1" "$(sed -n '/^Mode: 2/,/^exit without/p' <<<"$transcri
     ! grep -q 'TICKIT12' <<<"$report"
 }
 check "unpacked corvane, mode 2: the report, without the bad ticket" linux_mode2
+
+# The same node, run by another program: a transcript just like the amd64
+# program's. run_like_amd64 NAME PROGRAM...
+run_like_amd64() {
+  local name=$1
+  shift
+  run_node "$work/$name" "$@"
+  diff -u "$work/linux/transcript" "$work/$name/transcript"
+}
+check "arm64 .deb's corvane under qemu runs the example node exactly as the amd64 one" \
+  run_like_amd64 deb-arm64-node qemu-aarch64 -L /usr/aarch64-linux-gnu "$work/deb-arm64/usr/bin/corvane"
+check "armhf .deb's corvane under qemu runs the example node exactly as the amd64 one" \
+  run_like_amd64 deb-armhf-node qemu-arm -L /usr/arm-linux-gnueabihf "$work/deb-armhf/usr/bin/corvane"
 
 # --- The Windows zip ----------------------------------------------------------
 
@@ -276,6 +330,57 @@ windows_like_linux() {
 }
 check "corvane.exe under Wine runs the example node exactly as the Linux program" \
   windows_like_linux
+
+# --- The static Linux programs ---------------------------------------------
+
+tarball_files() {
+  local name=$1
+  same "$name/
+$name/README.md
+$name/corvane
+$name/corvane.1
+$name/examples/
+$name/examples/TK000001.TIC
+$name/examples/prefix.nef
+$name/examples/suffix.nef" "$(tar -tzf "dist/$name.tar.gz" | LC_ALL=C sort)" &&
+    same "" "$(tar -tvzf "dist/$name.tar.gz" | awk '$2 != "0/0" {print}')"
+}
+tarball_documents() {
+  local files=$work/tar/$1
+  cmp README.md "$files/README.md" &&
+    cmp examples/prefix.nef "$files/examples/prefix.nef" &&
+    cmp examples/suffix.nef "$files/examples/suffix.nef" &&
+    cmp examples/inbound/TK000001.TIC "$files/examples/TK000001.TIC" &&
+    same "" "$(man --warnings -l "$files/corvane.1" 2>&1 >/dev/null)" &&
+    [[ $(MANWIDTH=80 man -l "$files/corvane.1" 2>/dev/null | tail -1) == "Corvane $version "* ]]
+}
+static_program() {
+  # What file(1) says: the CPU, and no interpreter (dynamic loader) to ask for.
+  local description
+  description=$(file -b "$work/tar/$1/corvane")
+  [[ $description == "$2"*"statically linked"* ]] || {
+    echo "$description"
+    return 1
+  }
+}
+
+mkdir -p "$work/tar"
+for program in "${static_programs[@]}"; do
+  IFS='|' read -r cpu kind runner <<<"$program"
+  name=$(tarball_of "$cpu")
+  echo
+  echo "== tar -tvzf dist/$name.tar.gz"
+  tar -tvzf "dist/$name.tar.gz"
+  echo
+  tar -xzf "dist/$name.tar.gz" -C "$work/tar"
+  check "$cpu tarball: holds the program, manual page, README and examples, owned by root" \
+    tarball_files "$name"
+  check "$cpu tarball: README, examples and a manual page naming this version" \
+    tarball_documents "$name"
+  check "$cpu tarball: a static program for its CPU" static_program "$name" "$kind"
+  check "$cpu tarball: its program${runner:+ under $runner} runs the example node exactly as the amd64 .deb's" \
+    run_like_amd64 "static-$cpu" $runner "$work/tar/$name/corvane"
+done
 
 echo
 echo "$passed passed, $failed failed"

@@ -126,7 +126,7 @@ TEST(Inbound, WhereTicketsAndFilesEndUp) {
   }
   // Windows cannot hold two names differing in case only: the way back
   // blocked by one, and of two tickets the one read is the one that moves.
-  if (!UnderLauncher()) {
+  if (!WindowsProgram()) {
     cases.push_back(
         {"0|in|bad", one + "in/news.zip=other bad/TK000001.tic=older",
          Mode0Out(moved + back + "|Can't move a file back"), 0,

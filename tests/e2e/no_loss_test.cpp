@@ -183,7 +183,7 @@ TEST(LockAndKill, OneRunAtATimePerWorkingDirectory) {
   close(unread);
   kill(first.pid, SIGCONT);
   const RunResult cut = Finish(first);
-  EXPECT_TRUE(UnderLauncher() || (cut.exit_code == 101 && Stopped(cut.err, 101))) << cut.err;
+  EXPECT_TRUE(WindowsProgram() || (cut.exit_code == 101 && Stopped(cut.err, 101))) << cut.err;
   fs::remove_all(pipe.parent_path());
   const RunResult next = box.Run({"0", "in", "bad"});
   EXPECT_TRUE(next.out.starts_with(Preamble(0) + Lines("Processing incoming TICs..."))) << next.out;
