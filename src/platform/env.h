@@ -162,10 +162,12 @@ class Env {
   virtual std::size_t ExecutablePath(char* buffer, std::size_t capacity) = 0;
 };
 
-// The Env of the OS the program was built for. Called once, by main: a
-// closed pipe on standard output becomes a write error, and no OS dialog
-// waits for a click nobody gives.
-Env& RealEnv();
+// The Env of the OS the program was built for. Called first by main, with
+// the name the program was started by (argv[0]): a system that cannot tell
+// the executable's path otherwise reports that one. From then on a closed
+// pipe on standard output is a write error, and no OS dialog waits for a
+// click nobody gives.
+Env& RealEnv(const char* started_as = nullptr);
 
 }  // namespace corvane::os
 

@@ -117,7 +117,7 @@ int RenameNoReplace(const char* from, const char* to) {
 
 class PosixEnv final : public Env {
  public:
-  PosixEnv() {
+  explicit PosixEnv(const char* started_as) : started_as_(started_as ? started_as : "") {
     // A closed pipe on stdout must be a write error, not a silent death.
     signal(SIGPIPE, SIG_IGN);
   }
@@ -284,11 +284,16 @@ class PosixEnv final : public Env {
   }
 
   std::size_t ExecutablePath(char* buffer, std::size_t capacity) override {
+    std::string_view found = started_as_;
+#ifndef CORVANE_PORTABLE_POSIX
     char path[PATH_MAX];
+    // Linux tells; elsewhere the name the program was started by serves.
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-    const std::size_t count =
-        std::min(static_cast<std::size_t>(std::max<ssize_t>(length, 0)), capacity);
-    std::replace_copy(path, path + count, buffer, '/', '\\');
+    if (length > 0) found = std::string_view(path, static_cast<std::size_t>(length));
+#endif
+    const std::size_t count = std::min(found.size(), capacity);
+    std::replace_copy(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(count), buffer,
+                      '/', '\\');
     return count;
   }
 
@@ -320,12 +325,14 @@ class PosixEnv final : public Env {
     if (length != nullptr) *length = truncate ? 0 : static_cast<std::uint64_t>(st.st_size);
     return Ok;
   }
+
+  std::string_view started_as_;
 };
 
 }  // namespace
 
-Env& RealEnv() {
-  static PosixEnv env;
+Env& RealEnv(const char* started_as) {
+  static PosixEnv env(started_as);
   return env;
 }
 

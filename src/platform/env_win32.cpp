@@ -311,7 +311,7 @@ class Win32Env final : public Env {
 
 }  // namespace
 
-Env& RealEnv() {
+Env& RealEnv(const char* /*started_as*/) {
   static Win32Env env;
   return env;
 }
