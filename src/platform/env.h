@@ -87,6 +87,7 @@ struct ListedEntry {
   std::string_view Name;
   EntryKind Kind = EntryKind::Other;
   bool Hidden = false;
+  bool Link = false;  // a symbolic link; Kind is what it points to
 };
 
 // Receives a directory listing, entry by entry, "." and ".." left out.
@@ -137,9 +138,10 @@ class Env {
   // What path names, following symbolic links. FileNotFound when nothing is
   // there, PathNotFound when its directory is not.
   virtual ErrorCode Stat(std::string_view path, EntryInfo* info) = 0;
-  // Renames a plain file, also into another directory, never replacing a
-  // target of that exact name (AlreadyExists). NotSameDevice, changing
-  // nothing, when the target is on another file system.
+  // Renames a file, also into another directory, never replacing a target
+  // of that exact name (AlreadyExists). NotSameDevice, changing nothing,
+  // when the target is on another file system. The caller makes sure it is
+  // a plain file, not a directory or a link.
   virtual ErrorCode Rename(std::string_view from, std::string_view to) = 0;
   // Copies a plain file into a new file of that exact name (AlreadyExists
   // when one stands there), with its dates, and flushed to the disk; a copy

@@ -169,20 +169,23 @@ class PosixEnv final : public Env {
       const std::string_view name(listed->d_name);
       if (name == "." || name == "..") continue;
       // A link is what it points to; where the listing does not say what an
-      // entry is, a stat does.
+      // entry is, lstat and stat do.
       struct stat st {};
+      bool link = false;
       char path[PATH_MAX];
 #ifdef CORVANE_HAVE_D_TYPE
       st.st_mode = listed->d_type == DT_REG ? S_IFREG : listed->d_type == DT_DIR ? S_IFDIR : 0;
-      const bool known = listed->d_type != DT_UNKNOWN && listed->d_type != DT_LNK;
+      link = listed->d_type == DT_LNK;
+      const bool known = listed->d_type != DT_UNKNOWN && !link;
 #else
       const bool known = false;
 #endif
-      if (!known && (snprintf(path, sizeof path, "%s/%s", native.CStr(), listed->d_name) <= 0 ||
-                     stat(path, &st) != 0)) {
-        st.st_mode = 0;
+      if (!known) {
+        const bool named = snprintf(path, sizeof path, "%s/%s", native.CStr(), listed->d_name) > 0;
+        link = link || (named && lstat(path, &st) == 0 && S_ISLNK(st.st_mode));
+        if (!named || stat(path, &st) != 0) st.st_mode = 0;
       }
-      visitor->Visit(ListedEntry{name, KindOf(st.st_mode), name.front() == '.'});
+      visitor->Visit(ListedEntry{name, KindOf(st.st_mode), name.front() == '.', link});
     }
     closedir(stream);
     return Ok;
@@ -203,10 +206,7 @@ class PosixEnv final : public Env {
   ErrorCode Rename(std::string_view from, std::string_view to) override {
     const NativePath source(from);
     const NativePath target(to);
-    struct stat st {};
     if (!source.Fits() || !target.Fits()) return NameTooLong;
-    if (lstat(source.CStr(), &st) != 0) return FromErrno(errno);
-    if (!S_ISREG(st.st_mode)) return AccessDenied;  // only files move
     if (RenameNoReplace(source.CStr(), target.CStr()) == 0) return Ok;
     return errno == EXDEV ? NotSameDevice : FromErrno(errno);
   }

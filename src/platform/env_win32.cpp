@@ -208,14 +208,15 @@ class Win32Env final : public Env {
       const std::string_view name(found.cFileName);
       if (name == "." || name == "..") continue;
       EntryKind kind = KindOf(found.dwFileAttributes);
-      if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+      if (link) {
         // A link is what it points to.
         const CPath path(directory, name);
         EntryInfo info;
         kind = Describe(path.CStr(), &info) == Ok ? info.Kind : EntryKind::Other;
       }
       visitor->Visit(
-          ListedEntry{name, kind, (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0});
+          ListedEntry{name, kind, (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0, link});
     } while (FindNextFileA(find, &found));
     ::FindClose(find);
     return Ok;

@@ -144,6 +144,7 @@ ErrorCode FileSystem::Resolve(std::string_view path, Resolved* resolved) {
     if (resolved->Held) {
       name = held.Name;
       resolved->Kind = held.Kind;
+      resolved->Link = held.Link;
     }
   }
   Joined joined;
@@ -206,6 +207,8 @@ ErrorCode FileSystem::MoveFileTo(std::string_view from, std::string_view to) {
   if (source.Where == nullptr || target.Where == nullptr) return PathNotFound;
   if (!IsWin32Name(target.Name())) return InvalidName;
   if (!source.Held) return FileNotFound;
+  // Only a plain file moves: a link would leave its data behind.
+  if (source.Link || source.Kind != EntryKind::Plain) return AccessDenied;
   if (target.Held && !target.Where->Unreadable) return AlreadyExists;
   ErrorCode error = env_->Rename(source.View(), target.View());
   if (error == FileNotFound && ResolveAgain(from, &source)) {

@@ -117,6 +117,7 @@ class FileSystem {
     Directory* Where = nullptr;  // null when no such directory exists
     bool Held = false;           // the name part reaches an entry
     EntryKind Kind = EntryKind::Other;
+    bool Link = false;
     char Path[MaxPath + 1] = {};  // the on-disk path (the name as asked when not held)
     std::size_t Length = 0;
     std::size_t NameAt = 0;

@@ -13,7 +13,8 @@ constexpr std::size_t MergeAt = 512;
 constexpr std::size_t LengthByte = 0;
 constexpr std::size_t KindByte = 1;
 constexpr std::size_t AliveByte = 2;
-constexpr std::size_t NameByte = 3;
+constexpr std::size_t LinkByte = 3;
+constexpr std::size_t NameByte = 4;
 
 // Orders by name ignoring case only, so that names equal ignoring case form
 // one stretch of a sorted run.
@@ -34,11 +35,12 @@ std::string_view NameListing::NameAt(std::uint32_t record) const {
           static_cast<unsigned char>(arena_[record + LengthByte])};
 }
 
-std::uint32_t NameListing::Append(std::string_view name, EntryKind kind) {
+std::uint32_t NameListing::Append(std::string_view name, EntryKind kind, bool link) {
   const auto record = static_cast<std::uint32_t>(arena_.size());
   arena_.push_back(static_cast<char>(name.size()));
   arena_.push_back(static_cast<char>(kind));
   arena_.push_back(1);
+  arena_.push_back(link ? 1 : 0);
   arena_.insert(arena_.end(), name.begin(), name.end());
   return record;
 }
@@ -52,7 +54,7 @@ void NameListing::Sort(std::vector<std::uint32_t>* run) const {
 void NameListing::Visit(const ListedEntry& entry) {
   // A name no Win32 file system could hold is no name the program asks for.
   if (entry.Name.empty() || entry.Name.size() > MaxPath) return;
-  listed_.push_back(Append(entry.Name, entry.Kind));
+  listed_.push_back(Append(entry.Name, entry.Kind, entry.Link));
 }
 
 void NameListing::Seal() { Sort(&listed_); }
@@ -91,7 +93,8 @@ std::uint32_t NameListing::Best(std::string_view name) const {
 bool NameListing::Find(std::string_view name, Held* held) const {
   const std::uint32_t record = Best(name);
   if (record == None) return false;
-  *held = Held{NameAt(record), static_cast<EntryKind>(arena_[record + KindByte])};
+  *held = Held{NameAt(record), static_cast<EntryKind>(arena_[record + KindByte]),
+               arena_[record + LinkByte] != 0};
   return true;
 }
 
@@ -99,9 +102,10 @@ void NameListing::Add(std::string_view name, EntryKind kind) {
   if (name.empty() || name.size() > MaxPath) return;
   if (const std::uint32_t record = Best(name); record != None && NameAt(record) == name) {
     arena_[record + KindByte] = static_cast<char>(kind);
+    arena_[record + LinkByte] = 0;
     return;
   }
-  const std::uint32_t record = Append(name, kind);
+  const std::uint32_t record = Append(name, kind, false);
   added_.insert(std::upper_bound(added_.begin(), added_.end(), record,
                                  [this](std::uint32_t a, std::uint32_t b) {
                                    return CompareNames(NameAt(a), NameAt(b)) < 0;

@@ -18,6 +18,7 @@ class NameListing final : public ListingVisitor {
   struct Held {
     std::string_view Name;
     EntryKind Kind = EntryKind::Other;
+    bool Link = false;
   };
 
   // Takes a listing: Visit each entry, then Seal. Clear forgets everything.
@@ -34,13 +35,13 @@ class NameListing final : public ListingVisitor {
 
  private:
   // Every name is a record in one arena: its length, its kind, whether it
-  // is still there, then its bytes. The listing's records are sorted by
+  // is still there, whether it is a link, then its bytes. The listing's records are sorted by
   // name ignoring case, ties in byte order; the program's additions gather
   // in a second sorted run, merged into the first when it grows, so that
   // neither an addition nor a lookup ever costs more than a few hundred
   // steps, and no name takes a heap block of its own.
   std::string_view NameAt(std::uint32_t record) const;
-  std::uint32_t Append(std::string_view name, EntryKind kind);
+  std::uint32_t Append(std::string_view name, EntryKind kind, bool link);
   void Sort(std::vector<std::uint32_t>* run) const;
   // The live record of exactly name, or of the smallest name equal to it
   // ignoring case, in one sorted run; None when there is none.

@@ -188,6 +188,9 @@ TEST_F(FileSystemTest, OwnChangesAndAnotherProgramsChanges) {
 // else the smallest in byte order, for directories as for files.
 TEST_F(FileSystemTest, CaseTiesOnPosix) {
   Put("Dir/b.zip dir/B.ZIP dir/a.Zip dir/A.zip dir/x.txt", "");
+  // A link is what it points to: a file, or nothing when it points nowhere.
+  fs::create_symlink("a.Zip", dir_ / "dir/link.zip");
+  fs::create_symlink("none", dir_ / "dir/dangling.zip");
   for (const auto& [name, bytes] : {std::pair<Str, Str>{"dir/a.Zip", "1"},
                                     {"dir/A.zip", "2"},
                                     {"Dir/b.zip", "3"},
@@ -197,10 +200,9 @@ TEST_F(FileSystemTest, CaseTiesOnPosix) {
   const std::vector<Str> seen = {Read("dir/a.zip"), Read("dir/A.ZIP"), Read("dir/a.Zip"),
                                  Read("DIR/B.zip"), Read("dir/b.zip"), Read("dIR/X.TXT")};
   EXPECT_EQ(seen, (std::vector<Str>{"2", "2", "1", "3", "4", "error 2"}));
-  // A link is what it points to: a file, or nothing when it points nowhere.
-  fs::create_symlink("a.Zip", dir_ / "dir/link.zip");
-  fs::create_symlink("none", dir_ / "dir/dangling.zip");
   EXPECT_EQ(Search("dir/*.zip"), "A.zip a.Zip B.ZIP link.zip");
+  // ...but it does not move: its data would stay behind.
+  EXPECT_EQ(files_.MoveFileTo(P("dir/LINK.zip"), P("Dir/moved.zip")), AccessDenied);
 }
 
 // A directory that cannot be read is an error, never "no such file", for a
