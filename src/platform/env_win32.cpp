@@ -269,8 +269,10 @@ class Win32Env final : public Env {
     // ends, so it never goes stale. "\" may not stand in a mutex name.
     const CPath relative(directory);
     char path[MAX_PATH + 1];
-    const DWORD length = GetFullPathNameA(relative.CStr(), sizeof path, path, nullptr);
+    DWORD length = GetFullPathNameA(relative.CStr(), sizeof path, path, nullptr);
     if (length == 0 || length >= sizeof path) return LastError();
+    // "in" and "in\" are one directory, and must be one lock.
+    while (length > 3 && path[length - 1] == '\\') --length;
     char name[MAX_PATH + 32] = "Local\\corvane-workdir:";
     std::size_t at = std::strlen(name);
     for (DWORD i = 0; i < length; ++i) name[at++] = path[i] == '\\' ? '/' : FoldCase(path[i]);
