@@ -89,7 +89,12 @@ bool FileSystem::SpellOnDisk(std::string_view spelt, std::string* on_disk, Error
     const std::size_t end = std::min(spelt.find_first_of(Separators, at), spelt.size());
     std::string_view name = spelt.substr(at, end - at);
     at = spelt.find_first_not_of(Separators, end);
-    if (name != "." && name != "..") {
+    // The exact name wins, and asks for no listing of the parent.
+    std::string exact = *on_disk;
+    exact.append(name);
+    EntryInfo info;
+    const bool spelt_so = env_->Stat(exact, &info) == Ok && info.Kind == EntryKind::Directory;
+    if (!spelt_so && name != "." && name != "..") {
       Directory* parent = FindDirectory(*on_disk, error);
       if (parent == nullptr || (*error = Listing(parent)) != Ok) return false;
       NameListing::Held held;
