@@ -16,18 +16,6 @@ constexpr std::size_t AliveByte = 2;
 constexpr std::size_t LinkByte = 3;
 constexpr std::size_t NameByte = 4;
 
-// Orders by name ignoring case only, so that names equal ignoring case form
-// one stretch of a sorted run.
-int CompareFolded(std::string_view a, std::string_view b) {
-  const std::size_t common = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    const auto fa = static_cast<unsigned char>(FoldCase(a[i]));
-    const auto fb = static_cast<unsigned char>(FoldCase(b[i]));
-    if (fa != fb) return fa < fb ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 }  // namespace
 
 std::string_view NameListing::NameAt(std::uint32_t record) const {

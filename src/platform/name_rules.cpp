@@ -65,15 +65,19 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
-int CompareNames(std::string_view a, std::string_view b) {
+int CompareFolded(std::string_view a, std::string_view b) {
   const std::size_t common = a.size() < b.size() ? a.size() : b.size();
   for (std::size_t i = 0; i < common; ++i) {
     const auto fa = static_cast<unsigned char>(FoldCase(a[i]));
     const auto fb = static_cast<unsigned char>(FoldCase(b[i]));
     if (fa != fb) return fa < fb ? -1 : 1;
   }
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  return a.compare(b);
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int CompareNames(std::string_view a, std::string_view b) {
+  const int folded = CompareFolded(a, b);
+  return folded != 0 ? folded : a.compare(b);
 }
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {

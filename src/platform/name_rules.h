@@ -43,8 +43,11 @@ bool HasWildcards(std::string_view pattern);
 // of the report, a "*" backtracks, as the OS's own search does.
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
-// Negative, zero or positive as a sorts before, with or after b: compared
-// ignoring ASCII case, ties broken by plain byte order (as NTFS lists).
+// Negative, zero or positive as a sorts before, with or after b, ignoring
+// ASCII case: names equal ignoring case compare equal.
+int CompareFolded(std::string_view a, std::string_view b);
+
+// The same, with ties broken by plain byte order (as NTFS lists).
 int CompareNames(std::string_view a, std::string_view b);
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b);
