@@ -46,9 +46,9 @@ TEST(PureHelpers, TextsTheyMake) {
   EXPECT_EQ(J(HexText(0, 8), HexText(4294967295u, 8), HexText(255, 1), HexText(10, 2),
               HexText(0, 0), HexText(1, 10)),
             "00000000|FFFFFFFF|FF|0A|0|0000000001|");
-  EXPECT_EQ(J(ZeroPadNumber(7, 2), ZeroPadNumber(123, 2), ZeroPadNumber(0, 1),
+  EXPECT_EQ(J(ZeroPadNumber(7, 2), ZeroPadNumber(123, 2), ZeroPadNumber(0, 1), ZeroPadNumber(-5, 3),
               ZeroPadNumber(12345678901LL, 1), ThousandsText(0), ThousandsText(999999)),
-            "07|123|0|12345678901|0|999,999|");
+            "07|123|0|0-5|12345678901|0|999,999|");
   EXPECT_EQ(J(LowerText(Text("AbZ@[\xC4")), UpperText(Text("aZz`{\xE4"))), "abz@[\xC4|AZZ`{\xE4|");
   EXPECT_EQ(J(RunTimeStopLine(999), ProgramFileName("D:corvane/x.exe")),
             "Runtime error 999|corvane/x.exe|");
@@ -116,7 +116,7 @@ TEST(PureHelpers, NetAddressParsedAndPrinted) {
       "2:*?/1=2|-1|1|0|2:?/1, 2:123=2|-1|-1|-1|2:?/?.?, 123/45=-1|-1|-1|-1|?:?/?.?, "
       "=-1|-1|-1|-1|?:?/?.?, 2:40000/1=2|-25536|1|0|2:*/1, 2:$1F/1=2|31|1|0|2:31/1, "
       "0:0/0=0|0|0|0|0:0/0, 2:-10000/-1000=2|-10000|-1000|0|2:*/????, "
-      "2:-150/1=2|-150|1|0|2:??\?/1";
+      "2:-150/1=2|-150|1|0|2:??\?/1, 2:-10/-100.-1000=2|-10|-100|-1000|2:?\?/??\?.??\??";
   Walk(addresses, [](const Str& text) {
     NetAddress a{7, 7, 7, 7};
     ParseNetAddress(text, &a);

@@ -73,7 +73,7 @@ class Node {
     fs::create_directory("bad");
     Ticket(1, "NODELIST", "nodediff.a48", "nodediff.a48");
     Ticket(2, "FILES", "tool.zip", "TOOL.ZIP");
-    Ticket(3, "FILES", "game.zip", "game.zip");
+    Ticket(3, "FILES", "game.zip", "game.zip", "g");  // a copy's last block can be one byte
     Ticket(4, "FILES", "late.zip", "");
     Add("bad/GAME.ZIP", "the old game", true);
     Add("bad/TK000002.bad", "infected");
@@ -133,10 +133,11 @@ class Node {
     std::ofstream(path, std::ios::binary) << bytes;
     items_.push_back({path, bytes, may_go});
   }
-  void Ticket(int n, const std::string& area, const std::string& file, const std::string& disk) {
+  void Ticket(int n, const std::string& area, const std::string& file, const std::string& disk,
+              const std::string& bytes = "") {
     const std::string name = "TK00000" + std::to_string(n);
     Add("in/" + name + ".tic", "Area " + area + "\rFile " + file + "\rDesc " + file + "\r");
-    if (!disk.empty()) Add("in/" + disk, name + " brought " + file);
+    if (!disk.empty()) Add("in/" + disk, bytes.empty() ? name + " brought " + file : bytes);
   }
 
   fs::path home_, dir_;
