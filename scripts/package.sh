@@ -3,15 +3,17 @@
 #   dist/corvane_<version>-1_<arch>.deb          Debian packages (CPack) for
 #                                                amd64, arm64 and armhf
 #   dist/corvane-<version>-win64.zip             corvane.exe and its documents
+#   dist/corvane-<version>-win32.zip             the same for 32-bit Windows
 #   dist/corvane-<version>-linux-<cpu>.tar.gz    a static program for any
 #                                                Linux on x86_64, arm64 or
 #                                                armhf, with its documents
 # Each program is built in a tree of its own (build-pkg, build-pkg-<arch>,
-# build-pkg-windows, build-static-<cpu>), as Release and without the tests;
-# the arm64 and armhf ones with Debian's cross compilers. On a fresh Debian
-# machine it first installs what is missing (as root), for the packages of
-# other CPUs also their C and C++ run-times beside the machine's own (dpkg
-# multiarch: dpkg-shlibdeps reads their dependency information).
+# build-pkg-windows, build-pkg-win32, build-static-<cpu>), as Release and
+# without the tests; the arm64 and armhf ones with Debian's cross compilers.
+# On a fresh Debian machine it first installs what is missing (as root), for
+# the packages of other CPUs also their C and C++ run-times beside the
+# machine's own (dpkg multiarch: dpkg-shlibdeps reads their dependency
+# information).
 # scripts/test_packages.sh tests the result.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,6 +24,7 @@ command -v cmake >/dev/null || missing+=(cmake)
 command -v make >/dev/null || missing+=(make)
 command -v g++ >/dev/null || missing+=(g++)
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64)
+command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686)
 # dpkg-shlibdeps finds the dependencies, dpkg-buildflags Debian's build
 # flags; CPack uses file to tell which packaged files are programs.
 command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
@@ -96,27 +99,38 @@ for target in "${cross_targets[@]}"; do
 done
 
 # Windows: the static corvane.exe, installed into a staging tree (stripped)
-# from which the zip takes the program and the example node.
-cmake -S . -B build-pkg-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF >/dev/null
-cmake --build build-pkg-windows -j"$jobs"
-stage=build-pkg-windows/stage
-rm -rf "$stage"
-cmake --install build-pkg-windows --prefix "$PWD/$stage" --strip >/dev/null
-
-name=corvane-${version}-win64
-tree=build-pkg-windows/zip/$name
-rm -rf build-pkg-windows/zip
-mkdir -p "$tree"
-cp "$stage/bin/corvane.exe" "$tree/"
-cp -r "$stage/share/doc/corvane/examples" "$tree/examples"
+# from which the zip takes the program and the example node; for 64-bit and
+# 32-bit Windows alike. Each entry: toolchain file, tree, the zip's suffix,
+# what README.txt calls the program.
+windows_targets=(
+  "mingw-w64-x86_64 build-pkg-windows win64 64-bit"
+  "mingw-w64-i686 build-pkg-win32 win32 32-bit"
+)
 # Text for Windows ends its lines with CR LF.
 crlf() { sed 's/\r$//; s/$/\r/'; }
-sed "s/@VERSION@/$version/g" doc/README-windows.txt | crlf >"$tree/README.txt"
-# The manual page as plain text: no bold or underline by overstriking.
-groff -man -Tascii -P-cbou "$stage/share/man/man1/corvane.1" | crlf >"$tree/corvane.txt"
-find build-pkg-windows/zip -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
-(cd build-pkg-windows/zip && find "$name" | LC_ALL=C sort | zip -X -q -@ "$root/dist/$name.zip")
+zips=()
+for target in "${windows_targets[@]}"; do
+  read -r toolchain build suffix bits <<<"$target"
+  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF >/dev/null
+  cmake --build "$build" -j"$jobs"
+  stage=$build/stage
+  rm -rf "$stage"
+  cmake --install "$build" --prefix "$PWD/$stage" --strip >/dev/null
+
+  name=corvane-${version}-$suffix
+  tree=$build/zip/$name
+  rm -rf "$build/zip"
+  mkdir -p "$tree"
+  cp "$stage/bin/corvane.exe" "$tree/"
+  cp -r "$stage/share/doc/corvane/examples" "$tree/examples"
+  sed "s/@VERSION@/$version/g; s/@BITS@/$bits/g" doc/README-windows.txt | crlf >"$tree/README.txt"
+  # The manual page as plain text: no bold or underline by overstriking.
+  groff -man -Tascii -P-cbou "$stage/share/man/man1/corvane.1" | crlf >"$tree/corvane.txt"
+  find "$build/zip" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+  (cd "$build/zip" && find "$name" | LC_ALL=C sort | zip -X -q -@ "$root/dist/$name.zip")
+  zips+=("$name.zip")
+done
 
 # Static Linux programs, for any Linux on the CPU whatever its C library:
 # each in a tarball with the manual page, the README and the example
@@ -152,9 +166,11 @@ for deb in "${debs[@]}"; do
   echo "$deb:"
   dpkg-deb -c "dist/$deb"
 done
-echo
-echo "$name.zip:"
-unzip -l "dist/$name.zip"
+for zip in "${zips[@]}"; do
+  echo
+  echo "$zip:"
+  unzip -l "dist/$zip"
+done
 for tarball in "${tarballs[@]}"; do
   echo
   echo "$tarball:"

@@ -2,20 +2,22 @@
 # Builds Corvane and runs every test the project has.
 # On a fresh Debian machine it first installs what is missing (as root).
 #
-# Builds with warnings as errors: the Windows corvane.exe (MinGW-w64, unit
-# tests under Wine), Clang, Release builds for arm64, armhf and s390x Linux
-# (Debian's cross compilers, unit tests under qemu-user), GCC as a Release
-# build, and GCC with CORVANE_PORTABLE_POSIX. The GCC Release build runs the
-# end-to-end suite against its own binary and against each of the others:
-# corvane.exe under Wine ("windows." tests), the arm64, armhf and s390x
-# programs under qemu ("arm64.", "armhf.", "s390x." tests). Then the fuzz
-# targets for a bounded time, the unit and end-to-end suites under ASan and
-# UBSan, and the packages (the .deb files, the Windows zip and the static
-# Linux programs) built and tested.
+# Builds with warnings as errors: the 64-bit and 32-bit Windows corvane.exe
+# (MinGW-w64, unit tests under Wine), Clang, Release builds for arm64, armhf
+# and s390x Linux (Debian's cross compilers, unit tests under qemu-user), GCC
+# as a Release build, and GCC with CORVANE_PORTABLE_POSIX. The GCC Release
+# build runs the end-to-end suite against its own binary and against each of
+# the others: the two corvane.exe under Wine ("windows." and "win32."
+# tests), the arm64, armhf and s390x programs under qemu ("arm64.",
+# "armhf.", "s390x." tests). Then the fuzz targets for a bounded time, the
+# unit and end-to-end suites under ASan and UBSan, and the packages (the
+# .deb files, the Windows zips and the static Linux programs) built and
+# tested.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 wine64=/usr/lib/wine/wine64
+wine32=/usr/lib/wine/wine
 wineserver=/usr/lib/wine/wineserver
 
 missing=()
@@ -26,6 +28,15 @@ command -v clang++ >/dev/null || missing+=(clang)
 [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64)
 [ -x "$wine64" ] || missing+=(wine64)
+command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686)
+# Wine's 32-bit loader, for the 32-bit corvane.exe, is a package of the i386
+# architecture: dpkg must know it before install_missing's apt-get update.
+if [ ! -x "$wine32" ]; then
+  missing+=(wine32:i386)
+  if [ "$(id -u)" -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+fi
 # Cross compilers for Linux on other CPUs, and qemu-user to run what they
 # build: name, compiler prefix, toolchain file, qemu program.
 cross_targets=(
@@ -71,6 +82,14 @@ trap '"$wineserver" -k 2>/dev/null || true' EXIT
 cmake --build build-windows -j"$jobs"
 ctest --test-dir build-windows --output-on-failure --timeout 300 -j"$jobs"
 
+# The 32-bit corvane.exe, for x86 Windows. Its programs run in the same
+# 64-bit prefix and wine server, through Wine's 32-bit loader (the
+# toolchain file's emulator); it goes to the end-to-end suite below too.
+cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+  -DCORVANE_WERROR=ON >/dev/null
+cmake --build build-win32 -j"$jobs"
+ctest --test-dir build-win32 --output-on-failure --timeout 300 -j"$jobs"
+
 # Clang builds everything warning-free too; its tests run as well.
 cmake -S . -B build-clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANE_WERROR=ON >/dev/null
 cmake --build build-clang -j"$jobs"
@@ -96,6 +115,8 @@ done
 cmake -S . -B build -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=Release -DCORVANE_WERROR=ON \
   -DCORVANE_WINDOWS_PROGRAM="$PWD/build-windows/corvane.exe" \
   -DCORVANE_WINDOWS_LAUNCHER="env WINEPREFIX=$WINEPREFIX WINEDEBUG=-all $wine64" \
+  -DCORVANE_WIN32_PROGRAM="$PWD/build-win32/corvane.exe" \
+  -DCORVANE_WIN32_LAUNCHER="env WINEPREFIX=$WINEPREFIX WINEDEBUG=-all $wine32" \
   "${cross_programs[@]}" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --timeout 300 -j"$jobs"
@@ -113,6 +134,6 @@ ctest --test-dir build-portable --output-on-failure --timeout 300 -j"$jobs"
 bash scripts/fuzz.sh 20
 bash scripts/sanitize.sh
 
-# The packages: the .deb and the Windows zip, built and tested.
+# The packages: the .deb and the Windows zips, built and tested.
 bash scripts/package.sh >/dev/null
 bash scripts/test_packages.sh

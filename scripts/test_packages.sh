@@ -7,9 +7,10 @@
 #     the example node (examples/) through modes 0, 1 and 2; the arm64 and
 #     armhf ones, under qemu-user, run it exactly as the amd64 one does:
 #     the same console lines, exit codes, report and files left behind;
-#   - the zip's file list and text files; its corvane.exe imports no DLL
-#     of the compiler and, under Wine, runs the example node exactly as the
-#     Linux program does;
+#   - each Windows zip's (win64, win32) file list and text files; its
+#     corvane.exe is a program for its CPU, imports no DLL of the compiler
+#     and, under Wine (the 32-bit one through Wine's 32-bit loader), runs
+#     the example node exactly as the Linux program does;
 #   - each static program's tarball (x86_64, arm64, armhf): its file list,
 #     a static program for its CPU, the manual page and documents; the
 #     program (under qemu-user for ARM) runs the example node exactly as
@@ -21,6 +22,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 wine64=/usr/lib/wine/wine64
+wine32=/usr/lib/wine/wine
 wineserver=/usr/lib/wine/wineserver
 objdump=x86_64-w64-mingw32-objdump
 
@@ -33,6 +35,14 @@ command -v "$objdump" >/dev/null || missing+=(binutils-mingw-w64-x86-64)
 command -v file >/dev/null || missing+=(file)
 command -v qemu-aarch64 >/dev/null || missing+=(qemu-user)
 [ -x "$wine64" ] || missing+=(wine64)
+# Wine's 32-bit loader is a package of the i386 architecture: dpkg must know
+# it before install_missing's apt-get update.
+if [ ! -x "$wine32" ]; then
+  missing+=(wine32:i386)
+  if [ "$(id -u)" -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+fi
 . "$(dirname "$(readlink -f "$0")")/install_missing.sh"
 install_missing ${missing[@]+"${missing[@]}"}
 
@@ -40,8 +50,13 @@ version=$(sed -n 's/^project(Corvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb_arches=(amd64 arm64 armhf)
 deb_of() { echo "dist/corvane_${version}-1_$1.deb"; }
 deb=$(deb_of amd64)
-zipname=corvane-${version}-win64
-zip=dist/$zipname.zip
+# A Windows zip's suffix, what objdump says of its corvane.exe, what its
+# README.txt calls the program, and the Wine loader that runs it.
+windows_zips=(
+  "win64|pei-x86-64|64-bit|$wine64"
+  "win32|pei-i386|32-bit|$wine32"
+)
+zip_of() { echo "dist/corvane-${version}-$1.zip"; }
 # A static program's CPU, what file(1) says of such a program, and what
 # runs it here.
 static_programs=(
@@ -50,7 +65,8 @@ static_programs=(
   "armhf|ELF 32-bit LSB executable, ARM, EABI5|qemu-arm"
 )
 tarball_of() { echo "corvane-${version}-linux-$1"; }
-for package in $(for arch in "${deb_arches[@]}"; do deb_of "$arch"; done) "$zip" \
+for package in $(for arch in "${deb_arches[@]}"; do deb_of "$arch"; done) \
+  $(for windows in "${windows_zips[@]}"; do zip_of "${windows%%|*}"; done) \
   $(for program in "${static_programs[@]}"; do echo "dist/$(tarball_of "${program%%|*}").tar.gz"; done); do
   if [ ! -f "$package" ]; then
     echo "$package is missing: run scripts/package.sh first" >&2
@@ -260,27 +276,22 @@ check "arm64 .deb's corvane under qemu runs the example node exactly as the amd6
 check "armhf .deb's corvane under qemu runs the example node exactly as the amd64 one" \
   run_like_amd64 deb-armhf-node qemu-arm -L /usr/arm-linux-gnueabihf "$work/deb-armhf/usr/bin/corvane"
 
-# --- The Windows zip ----------------------------------------------------------
+# --- The Windows zips ---------------------------------------------------------
 
-echo
-echo "== unzip -l $zip"
-unzip -l "$zip"
-echo
-
+# Each check takes the zip's suffix (win64, win32); the zip is unpacked into
+# $work/zip-<suffix>.
+unzipped_of() { echo "$work/zip-$1/corvane-${version}-$1"; }
 zip_files() {
-  same "$zipname/
-$zipname/README.txt
-$zipname/corvane.exe
-$zipname/corvane.txt
-$zipname/examples/
-$zipname/examples/TK000001.TIC
-$zipname/examples/prefix.nef
-$zipname/examples/suffix.nef" "$(unzip -Z1 "$zip" | LC_ALL=C sort)"
+  local name=corvane-${version}-$1
+  same "$name/
+$name/README.txt
+$name/corvane.exe
+$name/corvane.txt
+$name/examples/
+$name/examples/TK000001.TIC
+$name/examples/prefix.nef
+$name/examples/suffix.nef" "$(unzip -Z1 "$(zip_of "$1")" | LC_ALL=C sort)"
 }
-check "the zip holds corvane.exe, README.txt, the manual, templates and sample ticket" zip_files
-
-unzip -q "$zip" -d "$work/zip"
-unzipped=$work/zip/$zipname
 crlf_only() {
   local file
   for file in "$@"; do
@@ -289,47 +300,64 @@ crlf_only() {
       ! grep -q $'[\b\e]' "$file" || return 1
   done
 }
-check "README.txt and corvane.txt are plain text with CR LF line ends" \
-  crlf_only "$unzipped/README.txt" "$unzipped/corvane.txt"
-
 readme_for_windows() {
+  local unzipped
+  unzipped=$(unzipped_of "$1")
   grep -q 'EXIT STATUS' "$unzipped/corvane.txt" &&
     grep -q '^  @echo off' "$unzipped/README.txt" &&
-    grep -q 'corvane.exe 0 C:\\FIDO\\INBOUND C:\\FIDO\\BADTICS' "$unzipped/README.txt"
+    grep -q 'corvane.exe 0 C:\\FIDO\\INBOUND C:\\FIDO\\BADTICS' "$unzipped/README.txt" &&
+    grep -q "^  corvane.exe  *the program ($2, " "$unzipped/README.txt"
 }
-check "README.txt has Windows paths and a batch file; corvane.txt is the manual" readme_for_windows
-
 exe_imports() {
-  local dlls
-  dlls=$("$objdump" -p "$unzipped/corvane.exe" | sed -n 's/^\tDLL Name: //p') &&
+  local exe dlls
+  exe=$(unzipped_of "$1")/corvane.exe
+  dlls=$("$objdump" -p "$exe" | sed -n 's/^\tDLL Name: //p') &&
     [ -n "$dlls" ] &&
-    # The compiler's run-time DLLs (libstdc++-6, libgcc_s_seh-1,
-    # libwinpthread-1) are not on a bare Windows.
+    # The compiler's run-time DLLs (libstdc++-6, libgcc_s_seh-1 or
+    # libgcc_s_dw2-1, libwinpthread-1) are not on a bare Windows.
     same "" "$(grep -i '^lib' <<<"$dlls")" &&
-    [[ $("$objdump" -f "$unzipped/corvane.exe") == *'file format pei-x86-64'* ]]
+    [[ $("$objdump" -f "$exe") == *"file format $2"* ]]
 }
-check "corvane.exe is a 64-bit program importing only Windows' own DLLs" exe_imports
 
 # Wine as scripts/test.sh sets it up: a prefix of its own, one wine server
 # for all runs, no Mono or Gecko, and wineboot run first with its output on
-# /dev/null so that no background service holds a run's output open.
+# /dev/null so that no background service holds a run's output open. The
+# 64-bit prefix runs the 32-bit corvane.exe too, through Wine's 32-bit
+# loader.
 export WINEPREFIX=$root/build-pkg-windows/wineprefix
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
 "$wineserver" -p 2>/dev/null
-if "$wine64" wineboot --init </dev/null >/dev/null 2>&1; then
-  run_node "$work/windows" "$wine64" "$unzipped/corvane.exe"
-else
-  echo "wineboot could not set up $WINEPREFIX" >"$work/windows-failed"
-fi
+"$wine64" wineboot --init </dev/null >/dev/null 2>&1 ||
+  echo "wineboot could not set up $WINEPREFIX" >"$work/wine-failed"
 windows_like_linux() {
-  [ ! -f "$work/windows-failed" ] || { cat "$work/windows-failed"; return 1; }
-  diff -u "$work/linux/transcript" "$work/windows/transcript"
+  [ ! -f "$work/wine-failed" ] || { cat "$work/wine-failed"; return 1; }
+  diff -u "$work/linux/transcript" "$work/windows-$1/transcript"
 }
-check "corvane.exe under Wine runs the example node exactly as the Linux program" \
-  windows_like_linux
+
+for windows in "${windows_zips[@]}"; do
+  IFS='|' read -r suffix format bits loader <<<"$windows"
+  zip=$(zip_of "$suffix")
+  unzipped=$(unzipped_of "$suffix")
+  echo
+  echo "== unzip -l $zip"
+  unzip -l "$zip"
+  echo
+  unzip -q "$zip" -d "$work/zip-$suffix"
+  check "$suffix zip: holds corvane.exe, README.txt, the manual, templates and sample ticket" \
+    zip_files "$suffix"
+  check "$suffix zip: README.txt and corvane.txt are plain text with CR LF line ends" \
+    crlf_only "$unzipped/README.txt" "$unzipped/corvane.txt"
+  check "$suffix zip: README.txt has Windows paths, a batch file and says $bits; corvane.txt is the manual" \
+    readme_for_windows "$suffix" "$bits"
+  check "$suffix zip: corvane.exe is a $bits program importing only Windows' own DLLs" \
+    exe_imports "$suffix" "$format"
+  [ -f "$work/wine-failed" ] || run_node "$work/windows-$suffix" "$loader" "$unzipped/corvane.exe"
+  check "$suffix zip: corvane.exe under Wine runs the example node exactly as the Linux program" \
+    windows_like_linux "$suffix"
+done
 
 # --- The static Linux programs ---------------------------------------------
 
