@@ -266,6 +266,9 @@ TEST(NameListingTest, FindsByTheRuleThroughAdditionsAndRemovals) {
   names.Add("f7.zip", EntryKind::Plain);
   names.Add("F7.ZIP", EntryKind::Plain);
   EXPECT_EQ(find("f7.zip") + " " + find("f7.Zip"), "f7.zip F7.ZIP");
+  names.Clear();  // a listing taken again holds nothing of the old one
+  names.Seal();
+  EXPECT_EQ(find("f7.zip") + " " + find("b.zip"), "- -");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "base/paths.h"
 #include "base/text_helpers.h"
@@ -14,6 +15,7 @@
 #include "report/mask_match.h"
 #include "report/report_format.h"
 #include "store/net_address.h"
+#include "store/ticket_record.h"
 
 namespace corvane {
 namespace {
@@ -171,6 +173,23 @@ TEST(PureHelpers, TicketLinesAreReadByTheirKeywords) {
       {"Area c\nFile x\n", "C\nFILE////"},
       {Str("Area d|") + '\0' + "line|File x|", "D//X//"}};
   for (const auto& [lines, want] : cases) EXPECT_EQ(Read(lines), want) << lines;
+}
+
+// Numbers lie little-endian whatever the machine: every byte of a size and
+// of both addresses, and back again.
+TEST(PureHelpers, RecordNumbersLieLittleEndian) {
+  TicketRecord record;
+  record.FileSize = 0x12345678;
+  record.Origin = {2, 5020, -1042, 7};
+  record.From = {-9, 0x1234, 1, 0};
+  const RecordImage image = EncodeTicketRecord(record);
+  const std::vector<int> bytes(image.begin() + FileSizeOffset, image.end());
+  EXPECT_EQ(bytes, (std::vector<int>{0x78, 0x56, 0x34, 0x12, 2,    0,    0x9C, 0x13, 0xEE, 0xFB,
+                                     7,    0,    0xF7, 0xFF, 0x34, 0x12, 1,    0,    0,    0}));
+  const TicketRecord back = DecodeTicketRecord(image);
+  EXPECT_EQ(back.FileSize, record.FileSize);
+  EXPECT_EQ(NetAddressText(back.Origin).View(), "2:5020/????.7");
+  EXPECT_EQ(NetAddressText(back.From).View(), "?:4660/1");
 }
 
 }  // namespace
