@@ -39,18 +39,11 @@ os::ErrorCode OpenReport(os::FileSystem& fs, const ReportJob& job, const AreaTab
     report->UseStandardOutput(fs.env());
     return os::Ok;
   }
+  // A link that points nowhere (to a missing template, say) is no plain
+  // file, so it is never created through: the checks here see every own file.
   Text area_file;
-  bool created = !job.ReportPathCut && OwnFileAt(fs, path, table, &area_file).empty() &&
-                 report->Create(fs, path) == os::Ok;
-  // A new file can still turn out to be a missing template, reached through
-  // a link: it is empty yet, so it goes again at once.
-  const std::string_view own =
-      created ? OwnFileAt(fs, path, table, &area_file) : std::string_view();
-  if (!own.empty()) {
-    CORVANE_RETURN_IF_ERROR(report->Close());
-    CORVANE_RETURN_IF_ERROR(fs.RemoveFile(own));
-    created = false;
-  }
+  const bool created = !job.ReportPathCut && OwnFileAt(fs, path, table, &area_file).empty() &&
+                       report->Create(fs, path) == os::Ok;
   if (!created) {
     CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't create report, using standard output."));
     report->UseStandardOutput(fs.env());
