@@ -40,24 +40,19 @@ os::ErrorCode RunMode(os::FileSystem& fs, std::uint8_t mode, std::string_view se
   Text mode_line("Mode: ");
   mode_line.Append(ZeroPadNumber(mode, 1).View());
   CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), mode_line));
-  switch (mode) {
-    case 0:
-    case 1:
-      break;
-    case 2:
-      return CreateReport(fs, ReportJob{Text(second), Text(third), third.size() > Text::Capacity});
-    default:
-      return WriteLine(fs.env(), "? Erroneous mode");
+  if (mode > 2) return WriteLine(fs.env(), "? Erroneous mode");
+  if (mode == 2) {
+    return CreateReport(fs, ReportJob{Text(second), Text(third), third.size() > Text::Capacity});
   }
-  // A directory cut to fit, or with no room left for a ticket's name, would
-  // reach other files or none: the run stops before it changes anything.
-  const Text inbound = AsDirectory(second);
-  const Text bad_tics = AsDirectory(mode == 0 ? third : second);
-  if (!FitsShortNames(second, inbound) || (mode == 0 && !FitsShortNames(third, bad_tics))) {
+  // Modes 0 and 1 take directories. One cut to fit, or with no room left for
+  // a ticket's name, would reach other files or none: the run stops before
+  // it changes anything.
+  const Text first = AsDirectory(second);
+  const Text other = AsDirectory(third);
+  if (!FitsShortNames(second, first) || (mode == 0 && !FitsShortNames(third, other))) {
     return os::NameTooLong;
   }
-  return mode == 0 ? ProcessInbound(fs, InboundJob{inbound, bad_tics})
-                   : CheckStoredTickets(fs, bad_tics);
+  return mode == 0 ? ProcessInbound(fs, InboundJob{first, other}) : CheckStoredTickets(fs, first);
 }
 
 // Banner, usage or lock, then the mode. Returns the error that stops the
