@@ -14,7 +14,7 @@ os::ErrorCode DirSearchStep(os::FileSystem& fs, std::string_view mask, FileSearc
   }
   if (*found) {
     state->Name = Text(entry.View());
-    state->Size = static_cast<std::uint32_t>(entry.Size);
+    state->Size = entry.Size;
   }
   return os::Ok;
 }

@@ -15,7 +15,7 @@ namespace corvane {
 struct FileSearchState {
   os::DirectorySearch Search;
   Text Name;               // the entry found last, without directory
-  std::uint32_t Size = 0;  // its size, low 32 bits
+  std::uint64_t Size = 0;  // its size
 };
 
 // With *found false, starts a new search for mask (a directory followed by a

@@ -57,7 +57,7 @@ os::ErrorCode CheckStoredTickets(os::FileSystem& fs, std::string_view bad_tics) 
     CORVANE_RETURN_IF_ERROR(WriteText(fs.env(), line));
 
     const bool bad = HasMarker(markers, record);
-    if (bad) CORVANE_RETURN_IF_ERROR(database.MarkLast());
+    if (bad) CORVANE_RETURN_IF_ERROR(database.SetFileSize(database.LastNumber(), 0));
     CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), bad ? "bad" : "ok"));
   }
   CORVANE_RETURN_IF_ERROR(database.Close());

@@ -1,5 +1,7 @@
 #include "inbound/inbound_processing.h"
 
+#include <cstdint>
+
 #include "base/console.h"
 #include "base/dir_search.h"
 #include "base/paths.h"
@@ -11,14 +13,108 @@
 namespace corvane {
 namespace {
 
-// Moves directory + name to another directory under the same name. A path
-// that would pass 255 characters counts as a failed move.
-bool MoveBetween(os::FileSystem& fs, std::string_view from_dir, std::string_view to_dir,
-                 std::string_view name) {
-  Text from;
-  Text to;
-  return BuildPath(from_dir, name, &from) && BuildPath(to_dir, name, &to) &&
-         fs.MoveFileTo(from, to) == os::Ok;
+using Found = os::FileSystem::Found;
+
+// A take-in is one transaction over two directories and the database. Its
+// record is stored first, unsettled: FileSize holds the file's size negated,
+// which no report takes. Then the file moves (an old copy of it in BadTics
+// set aside under a hidden name first), then the ticket; then the old copy
+// goes and the record is settled. A failure puts back what moved and removes
+// the record; a run stopped half-way is settled by the next take-in, from
+// what the directories show (Settle).
+
+// The names one take-in works with.
+struct TicketPaths {
+  Text InboundFile;
+  Text BadFile;
+  Text OldCopy;  // where an old copy of the file waits for its replacement
+  Text InboundTicket;
+  Text BadTicket;
+};
+
+// False when a path would pass 255 characters.
+bool BuildTicketPaths(const InboundJob& job, const TicketRecord& record, TicketPaths* paths) {
+  Text ticket(record.TicketKey.View());
+  Text hidden(".");
+  return ticket.Append(".tic") && hidden.Append(record.FileName.View()) && hidden.Append(".old") &&
+         BuildPath(job.Inbound, record.FileName, &paths->InboundFile) &&
+         BuildPath(job.BadTics, record.FileName, &paths->BadFile) &&
+         BuildPath(job.BadTics, hidden, &paths->OldCopy) &&
+         BuildPath(job.Inbound, ticket, &paths->InboundTicket) &&
+         BuildPath(job.BadTics, ticket, &paths->BadTicket);
+}
+
+// Puts the old copy set aside back in its place, if its place is free.
+os::ErrorCode RestoreOldCopy(os::FileSystem& fs, const TicketPaths& paths) {
+  if (fs.Look(paths.OldCopy) != Found::PlainFile || fs.Look(paths.BadFile) != Found::Nothing) {
+    return os::Ok;
+  }
+  return fs.MoveFileTo(paths.OldCopy, paths.BadFile);
+}
+
+// Brings a take-in that a stopped run left unsettled to one end. It is done
+// when the ticket reached BadTics, or when the file did and the ticket can
+// follow it now; otherwise it is undone and the ticket, still whole in the
+// inbound, is read again by this run. *taken_in says which.
+os::ErrorCode Settle(os::FileSystem& fs, const TicketPaths& paths, bool* taken_in) {
+  CORVANE_RETURN_IF_ERROR(fs.FinishMove(paths.InboundFile, paths.BadFile));
+  CORVANE_RETURN_IF_ERROR(fs.FinishMove(paths.BadFile, paths.InboundFile));
+  CORVANE_RETURN_IF_ERROR(fs.FinishMove(paths.InboundTicket, paths.BadTicket));
+  if (fs.Look(paths.BadTicket) == Found::Nothing && fs.Look(paths.InboundFile) == Found::Nothing &&
+      fs.Look(paths.BadFile) == Found::PlainFile &&
+      fs.Look(paths.InboundTicket) == Found::PlainFile) {
+    CORVANE_RETURN_IF_ERROR(fs.MoveFileTo(paths.InboundTicket, paths.BadTicket));
+  }
+  *taken_in = fs.Look(paths.BadTicket) != Found::Nothing;
+  if (!*taken_in) return RestoreOldCopy(fs, paths);
+  if (fs.Look(paths.OldCopy) == Found::Nothing) return os::Ok;
+  return fs.RemoveFile(paths.OldCopy);
+}
+
+// Settles what a stopped run left, then keeps the records a report may still
+// owe: while no report has completed since the last take-in (no
+// ticbase.rep), every record not yet reported; after one, only the records
+// settled now. Reported and bad records go, and so, on a node whose reports
+// leave some areas out on purpose, do those areas' records at the first
+// take-in after a report.
+os::ErrorCode PrepareDatabase(os::FileSystem& fs, const InboundJob& job) {
+  const bool reported = fs.Look(ReportedMarkName) == Found::PlainFile;
+  TicketDatabase database(fs);
+  const os::ErrorCode opened = database.Open();
+  if (opened != os::Ok && opened != os::FileNotFound) return opened;
+  DatabaseRewrite rewrite(fs);
+  if (opened == os::Ok) CORVANE_RETURN_IF_ERROR(rewrite.Start());
+  bool changed = opened != os::Ok;
+  std::uint32_t kept = 0;
+  TicketRecord record;
+  while (opened == os::Ok && !database.AtEnd()) {
+    const os::ErrorCode error = database.ReadNext(&record);
+    if (error == os::ReadFault) {  // a part record at the end: nothing to keep
+      changed = true;
+      break;
+    }
+    CORVANE_RETURN_IF_ERROR(error);
+    RecordImage image = database.LastImage();
+    bool keep = record.FileSize > 0 && !reported;
+    if (record.FileSize < 0 && record.FileSize != INT32_MIN) {
+      TicketPaths paths;
+      keep = false;
+      if (BuildTicketPaths(job, record, &paths)) CORVANE_RETURN_IF_ERROR(Settle(fs, paths, &keep));
+      SetImageFileSize(&image, -record.FileSize);
+    }
+    changed = changed || !keep || record.FileSize < 0;
+    if (keep) {
+      CORVANE_RETURN_IF_ERROR(rewrite.Append(image));
+      ++kept;
+    }
+  }
+  if (opened == os::Ok) CORVANE_RETURN_IF_ERROR(database.Close());
+  // Gone before the records go: a run stopped between the two keeps more
+  // the next time, never less.
+  if (reported) CORVANE_RETURN_IF_ERROR(fs.RemoveFile(ReportedMarkName));
+  if (!changed) return os::Ok;
+  if (kept == 0) return TicketDatabase::CreateEmpty(fs);
+  return rewrite.Commit();
 }
 
 // True when the announced file, in either directory, would be the database
@@ -33,8 +129,8 @@ bool NamesDatabase(os::FileSystem& fs, const InboundJob& job, std::string_view f
   return false;
 }
 
-// The size of the plain file name in directory (low 32 bits), 0 when there
-// is none.
+// The size the record stores for the plain file name in directory, 0 when
+// there is none.
 os::ErrorCode SizeOfFile(os::FileSystem& fs, std::string_view directory, std::string_view name,
                          std::int32_t* size) {
   *size = 0;
@@ -43,7 +139,7 @@ os::ErrorCode SizeOfFile(os::FileSystem& fs, std::string_view directory, std::st
   FileSearchState lookup;
   bool found = false;
   CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, path, &lookup, &found));
-  if (found) *size = static_cast<std::int32_t>(lookup.Size);
+  if (found) *size = StoredSize(lookup.Size);
   return os::Ok;
 }
 
@@ -62,50 +158,92 @@ os::ErrorCode ReadTicketAt(os::FileSystem& fs, const InboundJob& job, std::strin
   return SizeOfFile(fs, job.Inbound, record->FileName, &record->FileSize);
 }
 
-// Opened and closed per ticket, so every record appended before a stop is in
-// the file.
-os::ErrorCode AppendToDatabase(os::FileSystem& fs, const TicketRecord& record) {
-  TicketDatabase database(fs);
-  CORVANE_RETURN_IF_ERROR(database.Open());
-  CORVANE_RETURN_IF_ERROR(database.Append(record));
-  return database.Close();
+// A move that failed because another program holds the file leaves the
+// ticket whole for the next run; any other failure stops this one.
+os::ErrorCode LeftForNextRun(os::ErrorCode error) {
+  return error == os::SharingViolation ? os::Ok : error;
 }
 
-// Moves the announced file, then its ticket, into BadTics; brings the file
-// back when the ticket cannot follow it. The file was found in the inbound
-// just before, as a plain file, so an old copy in BadTics goes only when
-// its replacement is there.
-os::ErrorCode MoveTicketAside(os::FileSystem& fs, const InboundJob& job,
-                              std::string_view ticket_name, const TicketRecord& record) {
-  const std::string_view file_name = record.FileName;
-  Text old_copy;
-  if (BuildPath(job.BadTics, file_name, &old_copy) && fs.RemoveFile(old_copy) == os::Ok) {
-    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Destination cleared"));
-  }
-  if (!MoveBetween(fs, job.Inbound, job.BadTics, file_name))
-    return WriteLine(fs.env(), "Can't move a file");
-  // The ticket goes to BadTics under the name rebuilt from its key. When
-  // that is not the name of the ticket that was read (a long name such as
-  // newfiles01.tic), another ticket of the rebuilt name must stay where it
-  // is. The ticket leaves by the name it was read by: another one differing
-  // only in letter case may lie beside it.
+// One take-in (see the top of this file). A ticket that cannot move at all
+// (its file a link, or its name taken in BadTics) stays whole in the
+// inbound, unstored, and says so.
+os::ErrorCode TakeInTicket(os::FileSystem& fs, const InboundJob& job, std::string_view ticket_name,
+                           const TicketRecord& record, TicketDatabase* database) {
+  TicketPaths paths;
+  Text read_as;
+  const bool fit =
+      BuildTicketPaths(job, record, &paths) && BuildPath(job.Inbound, ticket_name, &read_as);
+  const bool file_can_move = fit && fs.Look(paths.InboundFile) == Found::PlainFile &&
+                             fs.Look(paths.BadFile) != Found::Other;
+  // The ticket arrives as its key and ".tic": one read by another name
+  // (newfiles01.tic, ab.tic) cannot, nor one whose name an older ticket in
+  // BadTics holds (ticket numbers wrap).
   Text rebuilt(record.TicketKey.View());
-  rebuilt.Append(".tic");
-  Text from;
-  Text to;
-  if (os::EqualIgnoringCase(rebuilt, ticket_name) && BuildPath(job.Inbound, ticket_name, &from) &&
-      BuildPath(job.BadTics, rebuilt, &to) && fs.MoveFileTo(from, to) == os::Ok) {
-    return os::Ok;
+  const bool ticket_can_move = fit && rebuilt.Append(".tic") &&
+                               os::EqualIgnoringCase(rebuilt, ticket_name) &&
+                               fs.Look(paths.BadTicket) == Found::Nothing;
+
+  TicketRecord unsettled = record;
+  unsettled.FileSize = -record.FileSize;
+  std::uint32_t number = 0;
+  CORVANE_RETURN_IF_ERROR(database->Append(unsettled, &number));
+  Text stored(record.TicketKey.View());
+  stored.Append(".TIC: ");
+  stored.Append(record.FileName.View());
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), stored));
+  if (!file_can_move || !ticket_can_move) {
+    CORVANE_RETURN_IF_ERROR(WriteLine(
+        fs.env(), file_can_move ? "Can't move a TIC, returning file back" : "Can't move a file"));
+    return database->KeepFirst(number);
   }
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't move a TIC, returning file back"));
-  if (!MoveBetween(fs, job.BadTics, job.Inbound, file_name))
-    return WriteLine(fs.env(), "Can't move a file back");
-  return os::Ok;
+
+  bool old_copy = fs.Look(paths.BadFile) == Found::PlainFile;
+  os::ErrorCode error = os::Ok;
+  if (old_copy) {
+    // One left by a clean-up that failed: no unsettled record owns it now.
+    if (fs.Look(paths.OldCopy) != Found::Nothing) error = fs.RemoveFile(paths.OldCopy);
+    if (error == os::Ok) error = fs.MoveFileTo(paths.BadFile, paths.OldCopy);
+    if (error == os::FileNotFound) {  // another program cleared it first
+      old_copy = false;
+      error = os::Ok;
+    }
+  }
+  if (error == os::Ok) error = fs.MoveFileTo(paths.InboundFile, paths.BadFile);
+  if (error != os::Ok) {
+    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't move a file"));
+    // A move across file systems that failed after its source went leaves
+    // the file under its hidden name: the record stays unsettled, and the
+    // next take-in ends the move.
+    if (fs.Look(paths.InboundFile) == Found::Nothing) return error;
+    CORVANE_RETURN_IF_ERROR(RestoreOldCopy(fs, paths));
+    CORVANE_RETURN_IF_ERROR(database->KeepFirst(number));
+    return LeftForNextRun(error);
+  }
+  error = fs.MoveFileTo(read_as, paths.BadTicket);
+  if (error != os::Ok) {
+    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't move a TIC, returning file back"));
+    if (fs.Look(read_as) == Found::Nothing) return error;  // half-moved, as above
+    // Unmoved, the file leaves the record unsettled: the next take-in moves
+    // the ticket after it.
+    const os::ErrorCode back = fs.MoveFileTo(paths.BadFile, paths.InboundFile);
+    if (back != os::Ok) {
+      CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't move a file back"));
+      return back;
+    }
+    CORVANE_RETURN_IF_ERROR(RestoreOldCopy(fs, paths));
+    CORVANE_RETURN_IF_ERROR(database->KeepFirst(number));
+    return LeftForNextRun(error);
+  }
+  // The old copy goes before the record is settled: if it cannot, the next
+  // take-in settles the record and clears it.
+  if (old_copy) CORVANE_RETURN_IF_ERROR(fs.RemoveFile(paths.OldCopy));
+  CORVANE_RETURN_IF_ERROR(database->SetFileSize(number, record.FileSize));
+  return old_copy ? WriteLine(fs.env(), "Destination cleared") : os::Ok;
 }
 
 // Takes in the tickets once the directories are known to be fit and held.
 os::ErrorCode TakeIn(os::FileSystem& fs, const InboundJob& job) {
-  // The inbound is listed before the database of the last run is emptied: a
+  // The inbound is listed before the database of the last run changes: a
   // directory that cannot be read, or a path with no room for a ticket's
   // name, stops the run with that database as it was.
   Text mask;
@@ -113,24 +251,22 @@ os::ErrorCode TakeIn(os::FileSystem& fs, const InboundJob& job) {
   FileSearchState tickets;
   bool found = false;
   CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, mask, &tickets, &found));
-  CORVANE_RETURN_IF_ERROR(TicketDatabase::CreateEmpty(fs));
+  CORVANE_RETURN_IF_ERROR(PrepareDatabase(fs, job));
   CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Processing incoming TICs..."));
 
+  TicketDatabase database(fs);
+  CORVANE_RETURN_IF_ERROR(database.Open());
   TicketRecord record;
   while (found) {
     const Text ticket_name = tickets.Name;
     CORVANE_RETURN_IF_ERROR(ReadTicketAt(fs, job, ticket_name, &record));
     // A ticket whose file is not there (yet) stays for a later run.
     if (record.FileSize != 0) {
-      CORVANE_RETURN_IF_ERROR(AppendToDatabase(fs, record));
-      Text stored(record.TicketKey.View());
-      stored.Append(".TIC: ");
-      stored.Append(record.FileName.View());
-      CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), stored));
-      CORVANE_RETURN_IF_ERROR(MoveTicketAside(fs, job, ticket_name, record));
+      CORVANE_RETURN_IF_ERROR(TakeInTicket(fs, job, ticket_name, record, &database));
     }
     CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, mask, &tickets, &found));
   }
+  CORVANE_RETURN_IF_ERROR(database.Close());
   return WriteLine(fs.env(), "Done.");
 }
 

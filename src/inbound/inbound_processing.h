@@ -13,10 +13,11 @@ struct InboundJob {
   Text BadTics;
 };
 
-// Empties the database, then stores every ticket of the inbound directory
-// whose file is there and moves file and ticket into BadTics. Refuses the
-// run (RunRefused) when both directories are one; a missing directory stops
-// it before anything changes.
+// Settles what a stopped run left and keeps the records a report may still
+// owe, then takes in every ticket of the inbound directory whose file is
+// there: stores it and moves file and ticket into BadTics, all or nothing.
+// Refuses the run (RunRefused) when both directories are one, or another run
+// holds one of them; a missing directory stops it before anything changes.
 os::ErrorCode ProcessInbound(os::FileSystem& fs, const InboundJob& job);
 
 }  // namespace corvane

@@ -143,6 +143,10 @@ class Env {
   // when the target is on another file system. The caller makes sure it is
   // a plain file, not a directory or a link.
   virtual ErrorCode Rename(std::string_view from, std::string_view to) = 0;
+  // Renames a plain file over the one of that exact name in the same
+  // directory, in one step: to names the old file or the new one, whatever
+  // happens, never neither.
+  virtual ErrorCode Replace(std::string_view from, std::string_view to) = 0;
   // Copies a plain file into a new file of that exact name (AlreadyExists
   // when one stands there), with its dates, and flushed to the disk; a copy
   // that cannot be completed goes again.

@@ -211,6 +211,13 @@ class PosixEnv final : public Env {
     return errno == EXDEV ? NotSameDevice : FromErrno(errno);
   }
 
+  ErrorCode Replace(std::string_view from, std::string_view to) override {
+    const NativePath source(from);
+    const NativePath target(to);
+    if (!source.Fits() || !target.Fits()) return NameTooLong;
+    return rename(source.CStr(), target.CStr()) == 0 ? Ok : FromErrno(errno);
+  }
+
   ErrorCode CopyNew(std::string_view from, std::string_view to) override {
     const NativePath source(from);
     const NativePath target(to);

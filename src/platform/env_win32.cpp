@@ -244,6 +244,18 @@ class Win32Env final : public Env {
     return error == ERROR_FILE_EXISTS ? AlreadyExists : error;
   }
 
+  ErrorCode Replace(std::string_view from, std::string_view to) override {
+    const CPath source(from);
+    const CPath target(to);
+    if (!source.Fits() || !target.Fits()) return NameTooLong;
+    if (!NamesItself(source) || !NamesItself(target)) return InvalidName;
+    if (MoveFileExA(source.CStr(), target.CStr(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return Ok;
+    }
+    return LastError();
+  }
+
   ErrorCode CopyNew(std::string_view from, std::string_view to) override {
     const CPath source(from);
     const CPath target(to);

@@ -219,38 +219,77 @@ ErrorCode FileSystem::MoveFileTo(std::string_view from, std::string_view to) {
   if (error == FileNotFound && ResolveAgain(from, &source)) {
     error = env_->Rename(source.View(), target.View());
   }
-  if (error == NotSameDevice) error = CopyAcross(source.View(), target.View());
+  if (error == NotSameDevice) {
+    error = CopyAcross(source.View(), target.View());
+    // A copy that failed half-way may have taken the source: both
+    // directories are listed afresh for what the caller looks at next.
+    if (error != Ok) source.Where->Listed = target.Where->Listed = false;
+  }
   if (error != Ok) return error;
   source.Where->Names.Remove(source.Name());
   target.Where->Names.Add(target.Name(), EntryKind::Plain);
   return Ok;
 }
 
+bool FileSystem::CopyNameFor(std::string_view to, std::string* copy) {
+  const std::size_t name_at = NameStartOf(to);
+  copy->assign(to.substr(0, name_at)).append(".").append(to.substr(name_at)).append(".part");
+  return copy->size() <= MaxPath;
+}
+
 ErrorCode FileSystem::CopyAcross(std::string_view from, std::string_view to) {
   // The copy is made under a hidden name beside the target, which no search
-  // delivers: a run killed half-way leaves at most that, and the next move
-  // of the name clears it. It takes the target's name only when whole, and
-  // the source goes only then; if the source cannot go, the copy goes
-  // again, so the file is never in two places nor lost.
-  const std::size_t name_at = NameStartOf(to);
-  Joined partial;
-  if (!partial.Append(to.substr(0, name_at)) || !partial.Append(".") ||
-      !partial.Append(to.substr(name_at)) || !partial.Append(".part")) {
-    return NameTooLong;
+  // delivers; the source goes once the copy is whole, and only then does the
+  // copy take the target's name. A run killed at any point leaves the file
+  // once, under its name or the hidden one, and FinishMove tells which.
+  std::string copy;
+  if (!CopyNameFor(to, &copy)) return NameTooLong;
+  ErrorCode error = env_->CopyNew(from, copy);
+  if (error == AlreadyExists) {  // its source is still there: a copy a killed run left
+    (void)env_->Delete(copy);
+    error = env_->CopyNew(from, copy);
   }
-  ErrorCode error = env_->CopyNew(from, partial.View());
-  if (error == AlreadyExists) {  // a copy a killed run left
-    (void)env_->Delete(partial.View());
-    error = env_->CopyNew(from, partial.View());
-  }
-  if (error == Ok) error = env_->Rename(partial.View(), to);
+  if (error == Ok) error = env_->Delete(from);
   if (error != Ok) {
-    (void)env_->Delete(partial.View());
+    (void)env_->Delete(copy);
     return error;
   }
-  error = env_->Delete(from);
-  if (error != Ok) (void)env_->Delete(to);
-  return error;
+  return env_->Rename(copy, to);
+}
+
+ErrorCode FileSystem::FinishMove(std::string_view from, std::string_view to) {
+  std::string copy;
+  if (!CopyNameFor(to, &copy) || Look(copy) != Found::PlainFile) return Ok;
+  if (Look(from) != Found::Nothing || Look(to) != Found::Nothing) return RemoveFile(copy);
+  return MoveFileTo(copy, to);
+}
+
+FileSystem::Found FileSystem::Look(std::string_view path) {
+  Resolved entry;
+  if (Resolve(path, &entry) != Ok || entry.Where == nullptr || !entry.Held) return Found::Nothing;
+  EntryInfo info;
+  if (entry.Where->Unreadable) {  // no listing to tell: ask the entry itself
+    if (env_->Stat(entry.View(), &info) != Ok) return Found::Nothing;
+    return info.Kind == EntryKind::Plain ? Found::PlainFile : Found::Other;
+  }
+  return entry.Kind == EntryKind::Plain && !entry.Link ? Found::PlainFile : Found::Other;
+}
+
+ErrorCode FileSystem::ReplaceFile(std::string_view from, std::string_view to) {
+  Resolved source;
+  Resolved target;
+  CORVANE_RETURN_IF_ERROR(Resolve(from, &source));
+  CORVANE_RETURN_IF_ERROR(Resolve(to, &target));
+  if (source.Where == nullptr || target.Where == nullptr) return PathNotFound;
+  if (!source.Held) return FileNotFound;
+  if (source.Link || source.Kind != EntryKind::Plain ||
+      (target.Held && (target.Link || target.Kind != EntryKind::Plain))) {
+    return AccessDenied;
+  }
+  CORVANE_RETURN_IF_ERROR(env_->Replace(source.View(), target.View()));
+  source.Where->Names.Remove(source.Name());
+  if (!target.Held) target.Where->Names.Add(target.Name(), EntryKind::Plain);
+  return Ok;
 }
 
 ErrorCode FileSystem::CheckDirectory(std::string_view path) {

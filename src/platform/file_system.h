@@ -100,6 +100,18 @@ class FileSystem {
   // Moves a plain file to another path, never replacing a target:
   // AlreadyExists when one stands there in any letter case.
   ErrorCode MoveFileTo(std::string_view from, std::string_view to);
+  // Puts the plain file from in the place of the plain file to (or where
+  // none is), in one step; both in the same directory.
+  ErrorCode ReplaceFile(std::string_view from, std::string_view to);
+  // Ends a move of from to to across file systems that a killed run left
+  // half done. The copy is made under a hidden name beside to and the source
+  // deleted before the copy takes its name, so a hidden copy whose source is
+  // gone is the file itself and takes its name now; one whose source is
+  // still there goes.
+  ErrorCode FinishMove(std::string_view from, std::string_view to);
+  // What a name reaches.
+  enum class Found { Nothing, PlainFile, Other };  // Other: a directory, link or device
+  Found Look(std::string_view path);
   // Ok when path names an existing directory; PathNotFound otherwise.
   ErrorCode CheckDirectory(std::string_view path);
   // Env::LockDirectory on the directory path names, however it is spelt.
@@ -137,6 +149,8 @@ class FileSystem {
   ErrorCode Resolve(std::string_view path, Resolved* resolved);
   // The move of from to to on another file system.
   ErrorCode CopyAcross(std::string_view from, std::string_view to);
+  // The hidden name a move across file systems copies to, beside to.
+  static bool CopyNameFor(std::string_view to, std::string* copy);
   // After an operation on a held name failed with FileNotFound: lists the
   // directory again and resolves once more. True when the name now reaches
   // an entry, so the operation is worth one more try.

@@ -75,40 +75,18 @@ os::ErrorCode WriteEntry(const TicketRecord& record, TextWriter* area_file) {
   return area_file->WriteLine("");
 }
 
-// Appends the entry to its area file in one write. A new file (the first
-// entry of the area) gets the heading in the same write. When the write
-// fails, the file goes back to what it held before, and a new one goes
-// altogether: no half entry is ever reported, nor a section without heading.
+// Adds the entry to the area's scratch file, made anew for the area's first
+// entry of the run.
 os::ErrorCode AppendEntry(os::FileSystem& fs, const AreaSlot& slot, const TicketRecord& record) {
-  const Text name = AreaFileName(slot.Key);
-  TextWriter area_file;
-  // Only a missing file is made anew: one that exists but cannot be opened
-  // (another program holds it) keeps entries whose tickets are already
-  // marked reported, and creating it would empty it.
-  const os::ErrorCode opened = area_file.OpenForAppend(fs, name);
-  if (opened != os::Ok && opened != os::FileNotFound) return opened;
-  const bool created = opened != os::Ok;
-  if (created) {
-    CORVANE_RETURN_IF_ERROR(area_file.Create(fs, name));
-    Text heading(" Area : ");
-    heading.Append(record.Area.View());
-    CORVANE_RETURN_IF_ERROR(area_file.WriteLine(heading));
-    CORVANE_RETURN_IF_ERROR(area_file.WriteLine(SeparatorLine));
-  }
-  const std::uint64_t before = area_file.Length();
-  os::ErrorCode error = WriteEntry(record, &area_file);
-  if (error == os::Ok) error = area_file.Flush();
-  if (error != os::Ok) {
-    (void)area_file.CutBack(before);
-    (void)area_file.Close();
-    if (created) (void)fs.RemoveFile(name);
-    return error;
-  }
-  return area_file.Close();
+  const Text name = ScratchFileName(slot.Key);
+  TextWriter file;
+  CORVANE_RETURN_IF_ERROR(slot.Files == 0 ? file.Create(fs, name) : file.OpenForAppend(fs, name));
+  CORVANE_RETURN_IF_ERROR(WriteEntry(record, &file));
+  return file.Close();
 }
 
 // The key an area file's name stands for, when it is one: 8 hexadecimal
-// digits (any letter case) and ".nef".
+// digits (any letter case) and the extension the mask asked for.
 bool KeyOfAreaFile(std::string_view name, std::uint32_t* key) {
   if (name.size() != 12) return false;
   *key = 0;
@@ -125,82 +103,70 @@ bool KeyOfAreaFile(std::string_view name, std::uint32_t* key) {
   return true;
 }
 
-// Adds the entries of an area file to the slot's sums. An entry begins with
-// its name and size line, the only line of an entry whose second character
-// is not a blank; the size stands after the 12 columns of the name.
-os::ErrorCode CountEntries(os::FileSystem& fs, std::string_view name, AreaSlot* slot) {
-  TextReader area_file;
-  CORVANE_RETURN_IF_ERROR(area_file.Open(fs, name));
-  Text line;
-  for (int heading = 0; heading < 2 && area_file.ReadLine(&line); ++heading) {
-  }
-  while (area_file.ReadLine(&line)) {
-    if (line.Size() < 2 || line[1] == ' ') continue;
-    std::size_t at = 1 + NameWidth;
-    while (at < line.Size() && line[at] == ' ') ++at;
-    std::int64_t size = 0;
-    for (; at < line.Size() && line[at] != ' '; ++at) {
-      if (line[at] >= '0' && line[at] <= '9') size = size * 10 + (line[at] - '0');
-    }
-    slot->Bytes += size;
-    slot->Files += 1;
-  }
-  CORVANE_RETURN_IF_ERROR(area_file.Error());
-  return area_file.Close();
-}
-
-// Takes up the area files a stopped run left in the working directory: their
-// entries are marked reported in the database, so these files are the only
-// place they still stand. An empty one (a run stopped as it created it) has
-// nothing to report and goes.
+// Scratch files a stopped run left go; left-over area files get their slots
+// first, so their entries open their areas' sections. An empty one (a run
+// stopped as it created it) holds nothing and goes.
 os::ErrorCode TakeUpLeftOvers(os::FileSystem& fs, AreaTable* table) {
   FileSearchState search;
   bool found = false;
-  for (;;) {
-    CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, "????????.nef", &search, &found));
-    if (!found) return os::Ok;
-    std::uint32_t key = 0;
-    if (!KeyOfAreaFile(search.Name, &key)) continue;
-    if (search.Size == 0) {
-      CORVANE_RETURN_IF_ERROR(fs.RemoveFile(search.Name));
-      continue;
+  for (const std::string_view mask : {"????????.tmp", "????????.nef"}) {
+    const bool scratch = mask.ends_with(".tmp");
+    for (;;) {
+      CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, mask, &search, &found));
+      if (!found) break;
+      std::uint32_t key = 0;
+      if (!KeyOfAreaFile(search.Name, &key)) continue;
+      if (scratch || search.Size == 0) {
+        CORVANE_RETURN_IF_ERROR(fs.RemoveFile(search.Name));
+      } else if (const std::size_t number = ClaimSlot(key, table); number != 0) {
+        (*table)[number].LeftOver = true;
+      }
     }
-    const std::size_t number = ClaimSlot(key, table);
-    if (number != 0) CORVANE_RETURN_IF_ERROR(CountEntries(fs, search.Name, &(*table)[number]));
   }
+  return os::Ok;
 }
 
 }  // namespace
 
-Text AreaFileName(std::uint32_t key) {
+Text ScratchFileName(std::uint32_t key) {
+  Text name = HexText(key, 8);
+  name.Append(".tmp");
+  return name;
+}
+
+Text LeftOverFileName(std::uint32_t key) {
   Text name = HexText(key, 8);
   name.Append(".nef");
   return name;
 }
 
 os::ErrorCode CollectNewFiles(os::FileSystem& fs, std::string_view mask, AreaTable* table,
-                              std::uint32_t* left_for_later) {
+                              DatabaseRewrite* rewrite, std::uint32_t* left_for_later) {
   *table = AreaTable{};
   *left_for_later = 0;
   CORVANE_RETURN_IF_ERROR(TakeUpLeftOvers(fs, table));
 
   TicketDatabase database(fs);
   CORVANE_RETURN_IF_ERROR(database.Open());
+  CORVANE_RETURN_IF_ERROR(rewrite->Start());
   TicketRecord record;
   while (!database.AtEnd()) {
     CORVANE_RETURN_IF_ERROR(database.ReadNext(&record));
-    if (record.FileSize <= 0 || !MaskMatch(mask, record.Area)) continue;
-
-    const std::size_t slot_number = AreaKey(record.Area, table);
-    if (slot_number == 0) {
-      ++*left_for_later;
-      continue;
+    RecordImage image = database.LastImage();
+    if (record.FileSize > 0 && MaskMatch(mask, record.Area)) {
+      const std::size_t slot_number = AreaKey(record.Area, table);
+      if (slot_number == 0) {
+        ++*left_for_later;
+      } else {
+        AreaSlot& slot = (*table)[slot_number];
+        if (slot.Files == 0) slot.Name = record.Area;
+        CORVANE_RETURN_IF_ERROR(AppendEntry(fs, slot, record));
+        slot.Bytes += record.FileSize;
+        slot.Files += 1;
+        SetImageFileSize(&image, 0);
+      }
     }
-    AreaSlot& slot = (*table)[slot_number];
-    CORVANE_RETURN_IF_ERROR(AppendEntry(fs, slot, record));
-    slot.Bytes += record.FileSize;
-    slot.Files += 1;
-    CORVANE_RETURN_IF_ERROR(database.MarkLast());
+    CORVANE_RETURN_IF_ERROR(rewrite->Append(image));
   }
   return database.Close();
 }

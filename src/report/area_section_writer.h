@@ -1,6 +1,7 @@
 // The collection pass of the report: every unreported ticket whose area
-// matches the mask gets its entry written into the temporary file of its
-// area, and is marked as reported in the database.
+// matches the mask gets its entry written into the scratch file of its area,
+// and its record, marked as reported, into the rewritten database that the
+// report commits once it is whole.
 #ifndef CORVANE_REPORT_AREA_SECTION_WRITER_H_
 #define CORVANE_REPORT_AREA_SECTION_WRITER_H_
 
@@ -10,6 +11,7 @@
 #include "base/short_text.h"
 #include "platform/file_system.h"
 #include "report/area_table.h"
+#include "store/ticket_database.h"
 
 namespace corvane {
 
@@ -17,19 +19,23 @@ namespace corvane {
 inline constexpr std::string_view SeparatorLine =
     " -----------------------------------------------------------------------------";
 
-// The temporary file of an area: its key in 8 hexadecimal digits and ".nef",
-// in the current directory.
-Text AreaFileName(std::uint32_t key);
+// The scratch file of an area's new entries: its key in 8 hexadecimal
+// digits and ".tmp", in the current directory. Nothing in it counts until
+// the report that copies it is committed, so one a stopped run left is
+// simply made again.
+Text ScratchFileName(std::uint32_t key);
+// The file of an area that an interrupted report of an earlier version left:
+// its key and ".nef". Its entries are already marked reported, so it reaches
+// the next report whole.
+Text LeftOverFileName(std::uint32_t key);
 
-// Fills table and the area files. First it takes up the area files a
-// stopped run left behind, whatever their area, so that their entries reach
-// this report; then every matching unreported ticket of the database gets
-// its entry. A record is marked reported only once its entry stands whole
-// in its area file, and an area file never lacks its heading. *left_for_later
-// counts the matching tickets left unreported because all 255 slots were
-// taken; they keep their FileSize for a later run.
+// Fills table, the scratch files and *rewrite (started here) with every
+// record of the database, those reported now marked. First it takes up the
+// left-over area files, whatever their area. *left_for_later counts the
+// matching tickets left unreported because all 255 slots were taken; they
+// keep their FileSize for a later run.
 os::ErrorCode CollectNewFiles(os::FileSystem& fs, std::string_view mask, AreaTable* table,
-                              std::uint32_t* left_for_later);
+                              DatabaseRewrite* rewrite, std::uint32_t* left_for_later);
 
 }  // namespace corvane
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/short_text.h"
+
 namespace corvane {
 
 struct AreaSlot {
@@ -14,8 +16,13 @@ struct AreaSlot {
   // Set once the slot is claimed: a name whose key is 0 needs its own mark,
   // since its key cannot tell it from a free slot.
   bool Used = false;
-  // Sums of the entries in the area's file; 64-bit so that totals past
-  // 2 GiB still print right.
+  // The name of the area's first new entry: its section's heading.
+  ShortText<20> Name;
+  // An area file an interrupted report of an earlier version left: its
+  // heading and entries open the section.
+  bool LeftOver = false;
+  // Sums of this run's new entries; 64-bit so that totals past 2 GiB still
+  // print right.
   std::int64_t Bytes = 0;
   std::int64_t Files = 0;
 };

@@ -16,20 +16,22 @@ namespace {
 constexpr std::string_view HeaderTemplate = "prefix.nef";
 constexpr std::string_view FooterTemplate = "suffix.nef";
 
-// The one of the files this run reads or deletes that path names, if any:
-// the database, a template (also one that is missing: the report would
-// become the template it reads) or an area file. Writing the report there
-// would destroy it.
-std::string_view OwnFileAt(os::FileSystem& fs, std::string_view path, const AreaTable& table,
-                           Text* area_file) {
-  for (std::string_view name : {DatabaseName, HeaderTemplate, FooterTemplate}) {
-    if (SameFilePath(fs, path, name)) return name;
+// Whether path names one of the files this run reads, writes or deletes:
+// the database and its companions, a template (also one that is missing:
+// the report would become the template it reads) or an area's file.
+// Writing the report there would destroy it.
+bool NamesOwnFile(os::FileSystem& fs, std::string_view path, const AreaTable& table) {
+  for (std::string_view name :
+       {DatabaseName, RewriteName, ReportedMarkName, HeaderTemplate, FooterTemplate}) {
+    if (SameFilePath(fs, path, name)) return true;
   }
   for (std::size_t number = 1; number <= AreaSlots && table[number].Used; ++number) {
-    *area_file = AreaFileName(table[number].Key);
-    if (SameFilePath(fs, path, *area_file)) return *area_file;
+    for (const Text& file :
+         {ScratchFileName(table[number].Key), LeftOverFileName(table[number].Key)}) {
+      if (SameFilePath(fs, path, file)) return true;
+    }
   }
-  return {};
+  return false;
 }
 
 os::ErrorCode OpenReport(os::FileSystem& fs, const ReportJob& job, const AreaTable& table,
@@ -41,13 +43,15 @@ os::ErrorCode OpenReport(os::FileSystem& fs, const ReportJob& job, const AreaTab
   }
   // A link that points nowhere (to a missing template, say) is no plain
   // file, so it is never created through: the checks here see every own file.
-  Text area_file;
-  const bool created = !job.ReportPathCut && OwnFileAt(fs, path, table, &area_file).empty() &&
-                       report->Create(fs, path) == os::Ok;
-  if (!created) {
-    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't create report, using standard output."));
-    report->UseStandardOutput(fs.env());
+  const bool own = job.ReportPathCut || NamesOwnFile(fs, path, table);
+  if (!own && report->Create(fs, path) == os::Ok) return os::Ok;
+  // An earlier run's report left under the name would pass for this one's,
+  // and announce its files again.
+  if (!own && fs.Look(path) == os::FileSystem::Found::PlainFile) {
+    CORVANE_RETURN_IF_ERROR(fs.RemoveFile(path));
   }
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't create report, using standard output."));
+  report->UseStandardOutput(fs.env());
   return os::Ok;
 }
 
@@ -65,13 +69,13 @@ os::ErrorCode WriteTemplate(os::FileSystem& fs, std::string_view name, std::stri
   return source.Close();
 }
 
-os::ErrorCode CopyAreaFile(os::FileSystem& fs, std::string_view name, TextWriter* report) {
-  TextReader area_file;
-  CORVANE_RETURN_IF_ERROR(area_file.Open(fs, name));
+os::ErrorCode CopyFile(os::FileSystem& fs, std::string_view name, TextWriter* report) {
+  TextReader file;
+  CORVANE_RETURN_IF_ERROR(file.Open(fs, name));
   Text line;
-  while (area_file.ReadLine(&line)) CORVANE_RETURN_IF_ERROR(report->WriteLine(line));
-  CORVANE_RETURN_IF_ERROR(area_file.Error());
-  return area_file.Close();
+  while (file.ReadLine(&line)) CORVANE_RETURN_IF_ERROR(report->WriteLine(line));
+  CORVANE_RETURN_IF_ERROR(file.Error());
+  return file.Close();
 }
 
 Text SubtotalLine(const AreaSlot& slot) {
@@ -83,26 +87,37 @@ Text SubtotalLine(const AreaSlot& slot) {
   return line;
 }
 
-// Everything between the opened report and its close. *total_bytes is what
-// the sections held.
-os::ErrorCode WriteReport(os::FileSystem& fs, const AreaTable& table, TextWriter* report,
-                          std::int64_t* total_bytes) {
+os::ErrorCode WriteSection(os::FileSystem& fs, const AreaSlot& slot, TextWriter* report) {
+  CORVANE_RETURN_IF_ERROR(report->WriteLine(""));
+  if (slot.LeftOver) {
+    CORVANE_RETURN_IF_ERROR(CopyFile(fs, LeftOverFileName(slot.Key), report));
+  } else {
+    Text heading(" Area : ");
+    heading.Append(slot.Name.View());
+    CORVANE_RETURN_IF_ERROR(report->WriteLine(heading));
+    CORVANE_RETURN_IF_ERROR(report->WriteLine(SeparatorLine));
+  }
+  if (slot.Files > 0) CORVANE_RETURN_IF_ERROR(CopyFile(fs, ScratchFileName(slot.Key), report));
+  CORVANE_RETURN_IF_ERROR(report->WriteLine(SeparatorLine));
+  CORVANE_RETURN_IF_ERROR(report->WriteLine(SubtotalLine(slot)));
+  return report->Flush();
+}
+
+// Everything between the opened report and its close. The counts are the
+// records': left-over entries are shown, not counted.
+os::ErrorCode WriteReport(os::FileSystem& fs, const AreaTable& table, TextWriter* report) {
   CORVANE_RETURN_IF_ERROR(
       WriteTemplate(fs, HeaderTemplate, "Header not added due Prefix.Nef missing", report));
+  std::int64_t total_bytes = 0;
   std::int64_t total_files = 0;
   for (std::size_t number = 1; number <= AreaSlots && table[number].Used; ++number) {
-    const AreaSlot& slot = table[number];
-    CORVANE_RETURN_IF_ERROR(report->WriteLine(""));
-    CORVANE_RETURN_IF_ERROR(CopyAreaFile(fs, AreaFileName(slot.Key), report));
-    CORVANE_RETURN_IF_ERROR(report->WriteLine(SeparatorLine));
-    CORVANE_RETURN_IF_ERROR(report->WriteLine(SubtotalLine(slot)));
-    CORVANE_RETURN_IF_ERROR(report->Flush());
-    *total_bytes += slot.Bytes;
-    total_files += slot.Files;
+    CORVANE_RETURN_IF_ERROR(WriteSection(fs, table[number], report));
+    total_bytes += table[number].Bytes;
+    total_files += table[number].Files;
   }
-  if (*total_bytes <= 0) return os::Ok;
+  if (!table[1].Used) return os::Ok;
   Text total(" Total of ");
-  total.Append(ThousandsText(*total_bytes).View());
+  total.Append(ThousandsText(total_bytes).View());
   total.Append(" in ");
   total.Append(ZeroPadNumber(total_files, 1).View());
   total.Append(" file(s)");
@@ -117,8 +132,9 @@ os::ErrorCode WriteReport(os::FileSystem& fs, const AreaTable& table, TextWriter
 os::ErrorCode CreateReport(os::FileSystem& fs, const ReportJob& job) {
   CORVANE_RETURN_IF_ERROR(WriteText(fs.env(), "Creating report..."));
   AreaTable table;
+  DatabaseRewrite marked(fs);
   std::uint32_t left_for_later = 0;
-  CORVANE_RETURN_IF_ERROR(CollectNewFiles(fs, job.Mask, &table, &left_for_later));
+  CORVANE_RETURN_IF_ERROR(CollectNewFiles(fs, job.Mask, &table, &marked, &left_for_later));
   CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), " done."));
   if (left_for_later > 0) {
     Text note = ZeroPadNumber(left_for_later, 1);
@@ -129,21 +145,30 @@ os::ErrorCode CreateReport(os::FileSystem& fs, const ReportJob& job) {
 
   TextWriter report;
   CORVANE_RETURN_IF_ERROR(OpenReport(fs, job, table, &report));
-  std::int64_t total_bytes = 0;
-  os::ErrorCode error = WriteReport(fs, table, &report, &total_bytes);
+  os::ErrorCode error = WriteReport(fs, table, &report);
   if (error == os::Ok) error = report.Close();
-  // A report cut short goes: the area files, still there, make the next
-  // run's report whole. A run that found nothing new leaves no report either.
-  if (!report.IsStandardOutput() && (error != os::Ok || total_bytes <= 0)) {
+  // A report cut short goes, and nothing is marked: the next run writes it
+  // whole. A run that found nothing new leaves no report either.
+  if (!report.IsStandardOutput() && (error != os::Ok || !table[1].Used)) {
     (void)report.Close();
     const os::ErrorCode removed = fs.RemoveFile(job.ReportPath);
     if (error == os::Ok) error = removed;
   }
   CORVANE_RETURN_IF_ERROR(error);
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Done."));
+  // The one change that makes the report count: its records marked, all at
+  // once. What follows only tidies up; a run stopped there leaves scratch
+  // files the next one clears, and at worst a left-over area file it shows
+  // again.
+  CORVANE_RETURN_IF_ERROR(marked.Commit());
   for (std::size_t number = 1; number <= AreaSlots && table[number].Used; ++number) {
-    CORVANE_RETURN_IF_ERROR(fs.RemoveFile(AreaFileName(table[number].Key)));
+    const AreaSlot& slot = table[number];
+    if (slot.Files > 0) (void)fs.RemoveFile(ScratchFileName(slot.Key));
+    if (slot.LeftOver) (void)fs.RemoveFile(LeftOverFileName(slot.Key));
   }
-  return WriteLine(fs.env(), "Done.");
+  os::FileHandle mark;
+  if (fs.CreateTruncated(ReportedMarkName, &mark) == os::Ok) (void)fs.env().Close(&mark);
+  return os::Ok;
 }
 
 }  // namespace corvane

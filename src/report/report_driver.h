@@ -17,10 +17,11 @@ struct ReportJob {
   bool ReportPathCut = false;
 };
 
-// Collects the new files into area files, then writes the report from the
-// templates, the area files and the totals. The area files go only once the
-// report holding them is complete; a report cut short by a failure is
-// deleted, and the next run reports what it held.
+// Collects the new files into scratch files, writes the report from the
+// templates, those files and the totals, and only then marks the records
+// reported, in one step. A run stopped before that step marked nothing (a
+// report cut short is deleted), so the next run reports the same files
+// again; after it, nothing is reported twice.
 os::ErrorCode CreateReport(os::FileSystem& fs, const ReportJob& job);
 
 }  // namespace corvane

@@ -1,6 +1,12 @@
 #include "store/ticket_database.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace corvane {
+std::int32_t StoredSize(std::uint64_t size) {
+  return static_cast<std::int32_t>(std::min<std::uint64_t>(size, INT32_MAX));
+}
 
 os::ErrorCode TicketDatabase::CreateEmpty(os::FileSystem& fs) {
   os::FileHandle file;
@@ -11,15 +17,23 @@ os::ErrorCode TicketDatabase::CreateEmpty(os::FileSystem& fs) {
 
 os::ErrorCode TicketDatabase::Open() {
   position_ = 0;
+  block_size_ = 0;
   return fs_.OpenExisting(DatabaseName, os::FileAccess::ReadWrite, &file_, &length_);
 }
 
 os::ErrorCode TicketDatabase::ReadNext(TicketRecord* record) {
-  std::size_t got = 0;
-  const os::ErrorCode error = fs_.env().ReadAt(file_, position_, last_.data(), last_.size(), &got);
-  if (error != os::Ok) return error;
-  if (got != last_.size()) return os::ReadFault;
-  position_ += got;
+  if (position_ < block_at_ || position_ + last_.size() > block_at_ + block_size_) {
+    block_at_ = position_;
+    block_size_ = 0;
+    const std::uint64_t left = length_ - std::min(length_, position_);
+    CORVANE_RETURN_IF_ERROR(fs_.env().ReadAt(file_, position_, block_.data(),
+                                             std::min<std::uint64_t>(left, block_.size()),
+                                             &block_size_));
+    if (block_size_ < last_.size()) return os::ReadFault;
+  }
+  const auto from = block_.begin() + static_cast<std::ptrdiff_t>(position_ - block_at_);
+  std::copy(from, from + static_cast<std::ptrdiff_t>(last_.size()), last_.begin());
+  position_ += last_.size();
   *record = DecodeTicketRecord(last_);
   return os::Ok;
 }
@@ -28,12 +42,14 @@ std::uint32_t TicketDatabase::LastNumber() const {
   return static_cast<std::uint32_t>(position_ / TicketRecordSize) - 1;
 }
 
-os::ErrorCode TicketDatabase::MarkLast() {
-  SetImageFileSize(&last_, 0);
-  return fs_.env().WriteAt(file_, position_ - TicketRecordSize, last_.data(), last_.size());
+os::ErrorCode TicketDatabase::SetFileSize(std::uint32_t number, std::int32_t size) {
+  RecordImage image{};
+  SetImageFileSize(&image, size);
+  return fs_.env().WriteAt(file_, std::uint64_t{number} * TicketRecordSize + FileSizeOffset,
+                           image.data() + FileSizeOffset, 4);
 }
 
-os::ErrorCode TicketDatabase::Append(const TicketRecord& record) {
+os::ErrorCode TicketDatabase::Append(const TicketRecord& record, std::uint32_t* number) {
   const std::uint64_t whole = length_ / TicketRecordSize * TicketRecordSize;
   const RecordImage image = EncodeTicketRecord(record);
   const os::ErrorCode error = fs_.env().WriteAt(file_, whole, image.data(), image.size());
@@ -41,7 +57,14 @@ os::ErrorCode TicketDatabase::Append(const TicketRecord& record) {
     (void)fs_.env().Truncate(file_, whole);  // the write's own error is the one to report
     return error;
   }
+  *number = static_cast<std::uint32_t>(whole / TicketRecordSize);
   length_ = position_ = whole + image.size();
+  return os::Ok;
+}
+
+os::ErrorCode TicketDatabase::KeepFirst(std::uint32_t count) {
+  CORVANE_RETURN_IF_ERROR(fs_.env().Truncate(file_, std::uint64_t{count} * TicketRecordSize));
+  length_ = position_ = std::uint64_t{count} * TicketRecordSize;
   return os::Ok;
 }
 
@@ -49,6 +72,39 @@ os::ErrorCode TicketDatabase::Close() { return fs_.env().Close(&file_); }
 
 TicketDatabase::~TicketDatabase() {
   if (file_.IsOpen()) (void)fs_.env().Close(&file_);
+}
+
+os::ErrorCode DatabaseRewrite::Start() {
+  written_ = 0;
+  filled_ = 0;
+  return fs_.CreateTruncated(RewriteName, &file_);
+}
+
+os::ErrorCode DatabaseRewrite::Append(const RecordImage& image) {
+  if (filled_ + image.size() > block_.size()) CORVANE_RETURN_IF_ERROR(Flush());
+  std::copy(image.begin(), image.end(), block_.begin() + static_cast<std::ptrdiff_t>(filled_));
+  filled_ += image.size();
+  return os::Ok;
+}
+
+os::ErrorCode DatabaseRewrite::Flush() {
+  if (filled_ == 0) return os::Ok;
+  CORVANE_RETURN_IF_ERROR(fs_.env().WriteAt(file_, written_, block_.data(), filled_));
+  written_ += filled_;
+  filled_ = 0;
+  return os::Ok;
+}
+
+os::ErrorCode DatabaseRewrite::Commit() {
+  CORVANE_RETURN_IF_ERROR(Flush());
+  CORVANE_RETURN_IF_ERROR(fs_.env().Close(&file_));
+  return fs_.ReplaceFile(RewriteName, DatabaseName);
+}
+
+DatabaseRewrite::~DatabaseRewrite() {
+  if (!file_.IsOpen()) return;
+  (void)fs_.env().Close(&file_);
+  (void)fs_.RemoveFile(RewriteName);
 }
 
 }  // namespace corvane

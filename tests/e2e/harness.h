@@ -70,10 +70,12 @@ inline std::string AreaFile(const std::string& area, const std::vector<std::stri
   for (const auto& entry : entries) text += Lines(entry + "|");
   return text;
 }
+// `files` counts the entries unless given: a left-over entry is not counted.
 inline std::string Section(const std::string& area, const std::vector<std::string>& entries,
-                           const std::string& bytes) {
+                           const std::string& bytes, std::size_t files = SIZE_MAX) {
   return "\r\n" + AreaFile(area, entries) + Lines(kSep) +
-         Numbered(" %-13sbytes in %-4zufile(s)\r\n", bytes.c_str(), entries.size());
+         Numbered(" %-13sbytes in %-4zufile(s)\r\n", bytes.c_str(),
+                  files == SIZE_MAX ? entries.size() : files);
 }
 // A mode 0 console: `lines` ("|" between them) between its first and last.
 inline std::string Mode0Out(const std::string& lines) {
@@ -168,12 +170,13 @@ class Sandbox {
     std::ofstream out(Path(relative), std::ios::binary | std::ios::trunc);
     if (!(out << bytes)) throw std::runtime_error("cannot write " + relative);
   }
+  // ticbase.dat and its companions only when asked for.
   Tree Snapshot(bool with_ticbase = false) const {
     Tree tree;
     for (const auto& entry : fs::recursive_directory_iterator(root_)) {
       const std::string name = entry.path().lexically_relative(root_).generic_string();
       const bool special = entry.is_symlink() || !(entry.is_regular_file() || entry.is_directory());
-      if (special || (entry.is_regular_file() && (name != "ticbase.dat" || with_ticbase)))
+      if (special || (entry.is_regular_file() && (!name.starts_with("ticbase.") || with_ticbase)))
         tree[name] = special ? "<special>" : Slurp(entry.path());
       if (!special && entry.is_directory() && fs::is_empty(entry.path())) tree[name + "/"] = "";
     }

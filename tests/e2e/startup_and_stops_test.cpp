@@ -26,8 +26,9 @@ TEST(Startup, ConsoleWriteFailureIsStop101) {
 // same directory for inbound and BadTics, however written, and stops at once
 // when it cannot create the database. Modes 1 and 2 read the database: a
 // missing one is stop 2, a partial record at its end stop 100 after the whole
-// records are handled, keeping what was done: a mark set, or entries
-// collected into an area file (5C7CFCB7.nef, area ABC) for a later run.
+// records are handled: mode 1 keeps the marks it set; mode 2 marks nothing,
+// leaving only the scratch file of area ABC (5C7CFCB7.tmp) for the next run
+// to clear.
 //
 // Mode 1 marks a ticket bad when a visible file named by its key and ".bad",
 // letter case ignored, is in the given directory (empty: the current one),
@@ -60,11 +61,10 @@ TEST(Startup, RefusalsStopsAndTheCheck) {
       std::string(100, '\x11');
   const Tree texts = {{"cut", cut},
                       {"marked", SizesCleared(cut, {1})},
-                      {"reported", SizesCleared(cut, {0, 1})},
                       {"tic", Lines("File a.zip")},
                       {"junk", std::string(kRecordSize, 'r')},
-                      {"area", AreaFile("ABC", {" F.ZIP                10 Stamp @date stays",
-                                                " B.ZIP                20"})},
+                      {"scratch", Lines(" F.ZIP                10 Stamp @date stays|| B.ZIP"
+                                        "                20|")},
                       {"db", db},
                       {"db0", SizesCleared(db, {0})},
                       {"db02", SizesCleared(db, {0, 2})}};
@@ -100,7 +100,7 @@ TEST(Startup, RefusalsStopsAndTheCheck) {
       {"1|bad|.", marker + "ticbase.dat=@cut", checking + Lines("0. F.ZIP is ok|1. B.ZIP is bad"),
        100, marker + "ticbase.dat=@marked"},
       {"2|abc|report.txt", marker + "ticbase.dat=@cut", creating, 100,
-       marker + "ticbase.dat=@reported 5C7CFCB7.nef=@area"},
+       marker + "ticbase.dat=@cut 5C7CFCB7.tmp=@scratch"},
       {"1|bad|.", markers + "@db", verdicts("bad", "ok"), 0, markers + "@db0"},
       {"1|bad|anything", markers + "@db0", verdicts("bad", "ok")},
       {"1|bad|x y", markers + "@db0", verdicts("bad", "ok")},

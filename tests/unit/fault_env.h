@@ -35,7 +35,7 @@ class FaultEnv final : public os::Env {
   explicit FaultEnv(os::Env& base) : base_(base) {}
 
   // Operations are numbered from 1 since the last Reset(). Every call of
-  // Create, Open for ReadWrite, WriteAt, Truncate, Rename, CopyNew and Delete counts
+  // Create, Open for ReadWrite, WriteAt, Truncate, Rename, Replace, CopyNew and Delete counts
   // one, whether it succeeds or not. Only these: a kill between two reads
   // leaves the disk the one before them left, so walking these covers every
   // state a killed run can leave behind. Calls, not changes: one that fails
@@ -101,6 +101,7 @@ class FaultEnv final : public os::Env {
   os::ErrorCode ListDirectory(std::string_view directory, os::ListingVisitor* visitor) override;
   os::ErrorCode Stat(std::string_view path, os::EntryInfo* info) override;
   os::ErrorCode Rename(std::string_view from, std::string_view to) override;
+  os::ErrorCode Replace(std::string_view from, std::string_view to) override;
   os::ErrorCode CopyNew(std::string_view from, std::string_view to) override;
   os::ErrorCode Delete(std::string_view path) override;
   os::ErrorCode LockDirectory(std::string_view directory, os::FileHandle* lock) override;
@@ -294,6 +295,11 @@ inline os::ErrorCode FaultEnv::Rename(std::string_view from, std::string_view to
   const bool across = across_ && os::DirectoryPart(from) != os::DirectoryPart(to);
   return Mutate("Rename " + std::string(from) + " -> " + std::string(to),
                 [&] { return across ? os::NotSameDevice : base_.Rename(from, to); });
+}
+
+inline os::ErrorCode FaultEnv::Replace(std::string_view from, std::string_view to) {
+  return Mutate("Replace " + std::string(from) + " -> " + std::string(to),
+                [&] { return base_.Replace(from, to); });
 }
 
 inline os::ErrorCode FaultEnv::CopyNew(std::string_view from, std::string_view to) {
