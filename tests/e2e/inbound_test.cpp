@@ -133,6 +133,43 @@ TEST(Inbound, WhereTicketsAndFilesEndUp) {
                      "TK000001,NEWS.ZIP,1,,,,"});
   }
   for (const Scenario& c : cases) ExpectScenario(c, texts);
+  // A file that is a link stays with its ticket, and its old copy with them.
+  if (!WindowsProgram()) {
+    Sandbox box(Files(one + "bad/NEWS.ZIP=old x=new", texts));
+    fs::remove(box.Path("in/NEWS.ZIP"));
+    fs::create_symlink("../x", box.Path("in/NEWS.ZIP"));
+    EXPECT_EQ(box.Run({"0", "in", "bad"}).out, Mode0Out(moved + "|Can't move a file"));
+    EXPECT_EQ(Slurp(box.Path("bad/NEWS.ZIP")), "old");
+    EXPECT_TRUE(fs::is_symlink(box.Path("in/NEWS.ZIP")));
+    EXPECT_EQ(Stored(Slurp(box.Path("ticbase.dat"))), "");
+  }
+}
+
+// ticbase.dat holds what a report still owes. A second take-in before any
+// report keeps the records not yet reported, and the report then announces
+// each once; a take-in after a completed report starts afresh, so an area
+// no report takes (LOCAL here) does not pile up.
+TEST(Inbound, DatabaseHoldsWhatAReportStillOwes) {
+  const Tree texts = {{"fido", Lines("Area FIDO|File a.zip")},
+                      {"local", Lines("Area LOCAL|File b.zip")},
+                      {"late", Lines("Area FIDO|File c.zip")}};
+  Sandbox box(
+      Files("in/TK000001.tic=@fido in/a.zip=a in/TK000002.tic=@local in/b.zip=b bad/", texts));
+  const auto stored = [&] { return Stored(Slurp(box.Path("ticbase.dat"))); };
+  ASSERT_EQ(box.Run({"0", "in", "bad"}).exit_code, 0);
+  box.Write("in/TK000003.tic", texts.at("late"));
+  box.Write("in/c.zip", "c");
+  ASSERT_EQ(box.Run({"0", "in", "bad"}).exit_code, 0);
+  EXPECT_EQ(stored(),
+            "TK000001,A.ZIP,1,FIDO,,,|TK000002,B.ZIP,1,LOCAL,,,|TK000003,C.ZIP,1,FIDO,,,");
+  ASSERT_EQ(box.Run({"2", "FIDO*", "r.txt"}).exit_code, 0);
+  EXPECT_EQ(Slurp(box.Path("r.txt")),
+            Section("FIDO", {" A.ZIP                 1", " C.ZIP                 1"}, "2") +
+                Lines("| Total of 2 in 2 file(s)|"));
+  EXPECT_TRUE(fs::exists(box.Path("ticbase.rep")));
+  ASSERT_EQ(box.Run({"0", "in", "bad"}).exit_code, 0);
+  EXPECT_EQ(stored(), "");
+  EXPECT_FALSE(fs::exists(box.Path("ticbase.rep")));
 }
 
 }  // namespace corvane::test

@@ -286,6 +286,8 @@ int RunMode(FaultEnv& env, char mode, Node* node = nullptr, bool committed = fal
   env.CloseLeftovers();
   if (node != nullptr && mode == '2' && (committed || (code == 0 && !env.Crashed()))) {
     const bool to_console = env.Out().find("using standard output") != std::string::npos;
+    // An earlier report left under the name would be posted as this one.
+    EXPECT_FALSE(to_console && fs::exists("r.txt")) << "a stale r.txt";
     node->Tally(to_console ? env.Out() : fs::exists("r.txt") ? Slurp("r.txt") : "");
   }
   return killed || env.Crashed() ? -1 : code;
