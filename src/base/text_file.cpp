@@ -13,7 +13,7 @@ constexpr char EndOfText = 26;  // Ctrl-Z
 }  // namespace
 
 os::ErrorCode TextReader::Open(os::FileSystem& fs, std::string_view path) {
-  env_ = &fs.env();
+  env_ = &fs.OsEnv();
   data_ = buffer_;
   position_ = filled_ = 0;
   offset_ = 0;
@@ -64,7 +64,7 @@ TextReader::~TextReader() {
 }
 
 os::ErrorCode TextWriter::Create(os::FileSystem& fs, std::string_view path) {
-  env_ = &fs.env();
+  env_ = &fs.OsEnv();
   to_console_ = false;
   used_ = 0;
   length_ = 0;
@@ -72,7 +72,7 @@ os::ErrorCode TextWriter::Create(os::FileSystem& fs, std::string_view path) {
 }
 
 os::ErrorCode TextWriter::OpenForAppend(os::FileSystem& fs, std::string_view path) {
-  env_ = &fs.env();
+  env_ = &fs.OsEnv();
   to_console_ = false;
   used_ = 0;
   return fs.OpenExisting(path, os::FileAccess::ReadWrite, &file_, &length_);

@@ -42,7 +42,7 @@ bool HasMarker(const os::NameListing& markers, const TicketRecord& record) {
 os::ErrorCode CheckStoredTickets(os::FileSystem& fs, std::string_view bad_tics) {
   // Without it every ticket would read as ok.
   CORVANE_RETURN_IF_ERROR(fs.CheckDirectory(bad_tics));
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Checking stored info..."));
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Checking stored info..."));
   TicketDatabase database(fs);
   CORVANE_RETURN_IF_ERROR(database.Open());
   os::NameListing markers;
@@ -54,14 +54,14 @@ os::ErrorCode CheckStoredTickets(os::FileSystem& fs, std::string_view bad_tics) 
     line.Append(". ");
     line.Append(record.FileName.View());
     line.Append(" is ");
-    CORVANE_RETURN_IF_ERROR(WriteText(fs.env(), line));
+    CORVANE_RETURN_IF_ERROR(WriteText(fs.OsEnv(), line));
 
     const bool bad = HasMarker(markers, record);
     if (bad) CORVANE_RETURN_IF_ERROR(database.SetFileSize(database.LastNumber(), 0));
-    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), bad ? "bad" : "ok"));
+    CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), bad ? "bad" : "ok"));
   }
   CORVANE_RETURN_IF_ERROR(database.Close());
-  return WriteLine(fs.env(), "Done.");
+  return WriteLine(fs.OsEnv(), "Done.");
 }
 
 }  // namespace corvane

@@ -190,10 +190,10 @@ os::ErrorCode TakeInTicket(os::FileSystem& fs, const InboundJob& job, std::strin
   Text stored(record.TicketKey.View());
   stored.Append(".TIC: ");
   stored.Append(record.FileName.View());
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), stored));
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), stored));
   if (!file_can_move || !ticket_can_move) {
     CORVANE_RETURN_IF_ERROR(WriteLine(
-        fs.env(), file_can_move ? "Can't move a TIC, returning file back" : "Can't move a file"));
+        fs.OsEnv(), file_can_move ? "Can't move a TIC, returning file back" : "Can't move a file"));
     return database->KeepFirst(number);
   }
 
@@ -210,7 +210,7 @@ os::ErrorCode TakeInTicket(os::FileSystem& fs, const InboundJob& job, std::strin
   }
   if (error == os::Ok) error = fs.MoveFileTo(paths.InboundFile, paths.BadFile);
   if (error != os::Ok) {
-    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't move a file"));
+    CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Can't move a file"));
     // A move across file systems that failed after its source went leaves
     // the file under its hidden name: the record stays unsettled, and the
     // next take-in ends the move.
@@ -221,13 +221,13 @@ os::ErrorCode TakeInTicket(os::FileSystem& fs, const InboundJob& job, std::strin
   }
   error = fs.MoveFileTo(read_as, paths.BadTicket);
   if (error != os::Ok) {
-    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't move a TIC, returning file back"));
+    CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Can't move a TIC, returning file back"));
     if (fs.Look(read_as) == Found::Nothing) return error;  // half-moved, as above
     // Unmoved, the file leaves the record unsettled: the next take-in moves
     // the ticket after it.
     const os::ErrorCode back = fs.MoveFileTo(paths.BadFile, paths.InboundFile);
     if (back != os::Ok) {
-      CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't move a file back"));
+      CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Can't move a file back"));
       return back;
     }
     CORVANE_RETURN_IF_ERROR(RestoreOldCopy(fs, paths));
@@ -238,7 +238,7 @@ os::ErrorCode TakeInTicket(os::FileSystem& fs, const InboundJob& job, std::strin
   // take-in settles the record and clears it.
   if (old_copy) CORVANE_RETURN_IF_ERROR(fs.RemoveFile(paths.OldCopy));
   CORVANE_RETURN_IF_ERROR(database->SetFileSize(number, record.FileSize));
-  return old_copy ? WriteLine(fs.env(), "Destination cleared") : os::Ok;
+  return old_copy ? WriteLine(fs.OsEnv(), "Destination cleared") : os::Ok;
 }
 
 // Takes in the tickets once the directories are known to be fit and held.
@@ -252,7 +252,7 @@ os::ErrorCode TakeIn(os::FileSystem& fs, const InboundJob& job) {
   bool found = false;
   CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, mask, &tickets, &found));
   CORVANE_RETURN_IF_ERROR(PrepareDatabase(fs, job));
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Processing incoming TICs..."));
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Processing incoming TICs..."));
 
   TicketDatabase database(fs);
   CORVANE_RETURN_IF_ERROR(database.Open());
@@ -267,7 +267,7 @@ os::ErrorCode TakeIn(os::FileSystem& fs, const InboundJob& job) {
     CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, mask, &tickets, &found));
   }
   CORVANE_RETURN_IF_ERROR(database.Close());
-  return WriteLine(fs.env(), "Done.");
+  return WriteLine(fs.OsEnv(), "Done.");
 }
 
 }  // namespace
@@ -280,7 +280,7 @@ os::ErrorCode ProcessInbound(os::FileSystem& fs, const InboundJob& job) {
   // copy" of itself.
   if (fs.SameEntry(job.Inbound, job.BadTics)) {
     CORVANE_RETURN_IF_ERROR(
-        WriteLine(fs.env(), "Inbound and BadTics are the same directory; nothing done."));
+        WriteLine(fs.OsEnv(), "Inbound and BadTics are the same directory; nothing done."));
     return RunRefused;
   }
   // Two runs from two working directories must not share an inbound or a
@@ -292,13 +292,13 @@ os::ErrorCode ProcessInbound(os::FileSystem& fs, const InboundJob& job) {
     if (!fs.SameEntry(*directories[i], "")) error = fs.LockDirectory(*directories[i], &locks[i]);
   }
   if (error == os::SharingViolation) {
-    error = WriteLine(fs.env(), "Another run is working in this directory; nothing done.");
+    error = WriteLine(fs.OsEnv(), "Another run is working in this directory; nothing done.");
     if (error == os::Ok) error = RunRefused;
   } else if (error == os::Ok) {
     error = TakeIn(fs, job);
   }
   for (os::FileHandle& lock : locks) {
-    if (lock.IsOpen()) (void)fs.env().Close(&lock);
+    if (lock.IsOpen()) (void)fs.OsEnv().Close(&lock);
   }
   return error;
 }

@@ -386,9 +386,9 @@ ErrorCode DirectorySearch::Start(FileSystem* fs, std::string_view mask, DirEntry
     if (found.Where == nullptr) return PathNotFound;
     if (!found.Held) return FileNotFound;
     EntryInfo info;
-    ErrorCode error = fs->env().Stat(found.View(), &info);
+    ErrorCode error = fs->OsEnv().Stat(found.View(), &info);
     if (error == FileNotFound && fs->ResolveAgain(mask, &found)) {
-      error = fs->env().Stat(found.View(), &info);
+      error = fs->OsEnv().Stat(found.View(), &info);
     }
     return error == Ok && Fill(found.Name(), info, entry) ? Ok : FileNotFound;
   }
@@ -400,7 +400,7 @@ ErrorCode DirectorySearch::Start(FileSystem* fs, std::string_view mask, DirEntry
   // A listing of its own, keeping only the names that match: a search of
   // the markers among a hundred thousand moved files holds the markers.
   Matcher matcher(pattern, &names_, &offsets_);
-  CORVANE_RETURN_IF_ERROR(fs->env().ListDirectory(directory_, &matcher));
+  CORVANE_RETURN_IF_ERROR(fs->OsEnv().ListDirectory(directory_, &matcher));
   std::sort(offsets_.begin(), offsets_.end(), [this](std::uint32_t a, std::uint32_t b) {
     return CompareNames(NameAt(a), NameAt(b)) < 0;
   });
@@ -412,8 +412,8 @@ bool DirectorySearch::Next(DirEntry* entry) {
     const std::string_view name = NameAt(offsets_[next_++]);
     Joined path;
     EntryInfo info;
-    if (path.Append(directory_) && path.Append(name) && fs_->env().Stat(path.View(), &info) == Ok &&
-        Fill(name, info, entry)) {
+    if (path.Append(directory_) && path.Append(name) &&
+        fs_->OsEnv().Stat(path.View(), &info) == Ok && Fill(name, info, entry)) {
       return true;
     }
   }

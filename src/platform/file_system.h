@@ -87,7 +87,7 @@ class FileSystem {
   FileSystem(const FileSystem&) = delete;
   FileSystem& operator=(const FileSystem&) = delete;
 
-  Env& env() const { return *env_; }
+  Env& OsEnv() const { return *env_; }
 
   // Opens an existing plain file; never creates one. *length gets its
   // length.

@@ -39,8 +39,8 @@ os::ErrorCode RunMode(os::FileSystem& fs, std::uint8_t mode, std::string_view se
                       std::string_view third) {
   Text mode_line("Mode: ");
   mode_line.Append(ZeroPadNumber(mode, 1).View());
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), mode_line));
-  if (mode > 2) return WriteLine(fs.env(), "? Erroneous mode");
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), mode_line));
+  if (mode > 2) return WriteLine(fs.OsEnv(), "? Erroneous mode");
   if (mode == 2) {
     return CreateReport(fs, ReportJob{Text(second), Text(third), third.size() > Text::Capacity});
   }

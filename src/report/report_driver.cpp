@@ -38,7 +38,7 @@ os::ErrorCode OpenReport(os::FileSystem& fs, const ReportJob& job, const AreaTab
                          TextWriter* report) {
   const std::string_view path = job.ReportPath;
   if (path.empty()) {
-    report->UseStandardOutput(fs.env());
+    report->UseStandardOutput(fs.OsEnv());
     return os::Ok;
   }
   // A link that points nowhere (to a missing template, say) is no plain
@@ -50,8 +50,8 @@ os::ErrorCode OpenReport(os::FileSystem& fs, const ReportJob& job, const AreaTab
   if (!own && fs.Look(path) == os::FileSystem::Found::PlainFile) {
     CORVANE_RETURN_IF_ERROR(fs.RemoveFile(path));
   }
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Can't create report, using standard output."));
-  report->UseStandardOutput(fs.env());
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Can't create report, using standard output."));
+  report->UseStandardOutput(fs.OsEnv());
   return os::Ok;
 }
 
@@ -60,10 +60,10 @@ os::ErrorCode WriteTemplate(os::FileSystem& fs, std::string_view name, std::stri
   TextReader source;
   // A report on the console is written line by line, so this message
   // stands where the template's lines would.
-  if (source.Open(fs, name) != os::Ok) return WriteLine(fs.env(), missing);
+  if (source.Open(fs, name) != os::Ok) return WriteLine(fs.OsEnv(), missing);
   Text line;
   while (source.ReadLine(&line)) {
-    CORVANE_RETURN_IF_ERROR(report->WriteLine(ExpandTemplateLine(line, fs.env().Today())));
+    CORVANE_RETURN_IF_ERROR(report->WriteLine(ExpandTemplateLine(line, fs.OsEnv().Today())));
   }
   CORVANE_RETURN_IF_ERROR(source.Error());
   return source.Close();
@@ -130,18 +130,18 @@ os::ErrorCode WriteReport(os::FileSystem& fs, const AreaTable& table, TextWriter
 }  // namespace
 
 os::ErrorCode CreateReport(os::FileSystem& fs, const ReportJob& job) {
-  CORVANE_RETURN_IF_ERROR(WriteText(fs.env(), "Creating report..."));
+  CORVANE_RETURN_IF_ERROR(WriteText(fs.OsEnv(), "Creating report..."));
   AreaTable table;
   DatabaseRewrite marked(fs);
   std::uint32_t left_for_later = 0;
   CORVANE_RETURN_IF_ERROR(CollectNewFiles(fs, job.Mask, &table, &marked, &left_for_later));
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), " done."));
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), " done."));
   if (left_for_later > 0) {
     Text note = ZeroPadNumber(left_for_later, 1);
     note.Append(" ticket(s) left for a later run: more than 255 areas.");
-    CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), note));
+    CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), note));
   }
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Writing..."));
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Writing..."));
 
   TextWriter report;
   CORVANE_RETURN_IF_ERROR(OpenReport(fs, job, table, &report));
@@ -155,7 +155,7 @@ os::ErrorCode CreateReport(os::FileSystem& fs, const ReportJob& job) {
     if (error == os::Ok) error = removed;
   }
   CORVANE_RETURN_IF_ERROR(error);
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.env(), "Done."));
+  CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Done."));
   // The one change that makes the report count: its records marked, all at
   // once. What follows only tidies up; a run stopped there leaves scratch
   // files the next one clears, and at worst a left-over area file it shows
@@ -167,7 +167,7 @@ os::ErrorCode CreateReport(os::FileSystem& fs, const ReportJob& job) {
     if (slot.LeftOver) (void)fs.RemoveFile(LeftOverFileName(slot.Key));
   }
   os::FileHandle mark;
-  if (fs.CreateTruncated(ReportedMarkName, &mark) == os::Ok) (void)fs.env().Close(&mark);
+  if (fs.CreateTruncated(ReportedMarkName, &mark) == os::Ok) (void)fs.OsEnv().Close(&mark);
   return os::Ok;
 }
 

@@ -12,7 +12,7 @@ os::ErrorCode TicketDatabase::CreateEmpty(os::FileSystem& fs) {
   os::FileHandle file;
   const os::ErrorCode error = fs.CreateTruncated(DatabaseName, &file);
   if (error != os::Ok) return error;
-  return fs.env().Close(&file);
+  return fs.OsEnv().Close(&file);
 }
 
 os::ErrorCode TicketDatabase::Open() {
@@ -26,9 +26,9 @@ os::ErrorCode TicketDatabase::ReadNext(TicketRecord* record) {
     block_at_ = position_;
     block_size_ = 0;
     const std::uint64_t left = length_ - std::min(length_, position_);
-    CORVANE_RETURN_IF_ERROR(fs_.env().ReadAt(file_, position_, block_.data(),
-                                             std::min<std::uint64_t>(left, block_.size()),
-                                             &block_size_));
+    CORVANE_RETURN_IF_ERROR(fs_.OsEnv().ReadAt(file_, position_, block_.data(),
+                                               std::min<std::uint64_t>(left, block_.size()),
+                                               &block_size_));
     if (block_size_ < last_.size()) return os::ReadFault;
   }
   const auto from = block_.begin() + static_cast<std::ptrdiff_t>(position_ - block_at_);
@@ -45,16 +45,16 @@ std::uint32_t TicketDatabase::LastNumber() const {
 os::ErrorCode TicketDatabase::SetFileSize(std::uint32_t number, std::int32_t size) {
   RecordImage image{};
   SetImageFileSize(&image, size);
-  return fs_.env().WriteAt(file_, std::uint64_t{number} * TicketRecordSize + FileSizeOffset,
-                           image.data() + FileSizeOffset, 4);
+  return fs_.OsEnv().WriteAt(file_, std::uint64_t{number} * TicketRecordSize + FileSizeOffset,
+                             image.data() + FileSizeOffset, 4);
 }
 
 os::ErrorCode TicketDatabase::Append(const TicketRecord& record, std::uint32_t* number) {
   const std::uint64_t whole = length_ / TicketRecordSize * TicketRecordSize;
   const RecordImage image = EncodeTicketRecord(record);
-  const os::ErrorCode error = fs_.env().WriteAt(file_, whole, image.data(), image.size());
+  const os::ErrorCode error = fs_.OsEnv().WriteAt(file_, whole, image.data(), image.size());
   if (error != os::Ok) {
-    (void)fs_.env().Truncate(file_, whole);  // the write's own error is the one to report
+    (void)fs_.OsEnv().Truncate(file_, whole);  // the write's own error is the one to report
     return error;
   }
   *number = static_cast<std::uint32_t>(whole / TicketRecordSize);
@@ -63,15 +63,15 @@ os::ErrorCode TicketDatabase::Append(const TicketRecord& record, std::uint32_t* 
 }
 
 os::ErrorCode TicketDatabase::KeepFirst(std::uint32_t count) {
-  CORVANE_RETURN_IF_ERROR(fs_.env().Truncate(file_, std::uint64_t{count} * TicketRecordSize));
+  CORVANE_RETURN_IF_ERROR(fs_.OsEnv().Truncate(file_, std::uint64_t{count} * TicketRecordSize));
   length_ = position_ = std::uint64_t{count} * TicketRecordSize;
   return os::Ok;
 }
 
-os::ErrorCode TicketDatabase::Close() { return fs_.env().Close(&file_); }
+os::ErrorCode TicketDatabase::Close() { return fs_.OsEnv().Close(&file_); }
 
 TicketDatabase::~TicketDatabase() {
-  if (file_.IsOpen()) (void)fs_.env().Close(&file_);
+  if (file_.IsOpen()) (void)fs_.OsEnv().Close(&file_);
 }
 
 os::ErrorCode DatabaseRewrite::Start() {
@@ -89,7 +89,7 @@ os::ErrorCode DatabaseRewrite::Append(const RecordImage& image) {
 
 os::ErrorCode DatabaseRewrite::Flush() {
   if (filled_ == 0) return os::Ok;
-  CORVANE_RETURN_IF_ERROR(fs_.env().WriteAt(file_, written_, block_.data(), filled_));
+  CORVANE_RETURN_IF_ERROR(fs_.OsEnv().WriteAt(file_, written_, block_.data(), filled_));
   written_ += filled_;
   filled_ = 0;
   return os::Ok;
@@ -97,13 +97,13 @@ os::ErrorCode DatabaseRewrite::Flush() {
 
 os::ErrorCode DatabaseRewrite::Commit() {
   CORVANE_RETURN_IF_ERROR(Flush());
-  CORVANE_RETURN_IF_ERROR(fs_.env().Close(&file_));
+  CORVANE_RETURN_IF_ERROR(fs_.OsEnv().Close(&file_));
   return fs_.ReplaceFile(RewriteName, DatabaseName);
 }
 
 DatabaseRewrite::~DatabaseRewrite() {
   if (!file_.IsOpen()) return;
-  (void)fs_.env().Close(&file_);
+  (void)fs_.OsEnv().Close(&file_);
   (void)fs_.RemoveFile(RewriteName);
 }
 
