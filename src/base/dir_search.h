@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "base/short_text.h"
-#include "platform/file_system.h"
+#include "files/file_system.h"
 
 namespace corvane {
 

@@ -5,7 +5,7 @@
 #include "base/paths.h"
 #include "base/status.h"
 #include "base/text_helpers.h"
-#include "platform/name_listing.h"
+#include "files/name_listing.h"
 #include "store/ticket_database.h"
 
 namespace corvane {

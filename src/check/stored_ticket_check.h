@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "platform/file_system.h"
+#include "files/file_system.h"
 
 namespace corvane {
 

@@ -3,7 +3,7 @@
 #define CORVANE_INBOUND_INBOUND_PROCESSING_H_
 
 #include "base/short_text.h"
-#include "platform/file_system.h"
+#include "files/file_system.h"
 
 namespace corvane {
 

@@ -5,7 +5,7 @@
 #define CORVANE_INBOUND_TICKET_READER_H_
 
 #include "base/text_file.h"
-#include "platform/file_system.h"
+#include "files/file_system.h"
 #include "store/ticket_record.h"
 
 namespace corvane {

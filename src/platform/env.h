@@ -13,7 +13,7 @@
 //
 // Names. An Env works on exact names: the OS's own lookup, which on POSIX
 // tells letter case apart. Matching names without regard to case, as Win32
-// does, is done once for every Env, above it, by FileSystem (file_system.h).
+// does, is done once for every Env, above it, by FileSystem (files/file_system.h).
 // A new entry gets exactly the name asked for.
 //
 // Files. Only plain disk files are opened, created, deleted or renamed:

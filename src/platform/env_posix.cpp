@@ -204,18 +204,10 @@ class PosixEnv final : public Env {
   }
 
   ErrorCode Rename(std::string_view from, std::string_view to) override {
-    const NativePath source(from);
-    const NativePath target(to);
-    if (!source.Fits() || !target.Fits()) return NameTooLong;
-    if (RenameNoReplace(source.CStr(), target.CStr()) == 0) return Ok;
-    return errno == EXDEV ? NotSameDevice : FromErrno(errno);
+    return Move(from, to, false);
   }
-
   ErrorCode Replace(std::string_view from, std::string_view to) override {
-    const NativePath source(from);
-    const NativePath target(to);
-    if (!source.Fits() || !target.Fits()) return NameTooLong;
-    return rename(source.CStr(), target.CStr()) == 0 ? Ok : FromErrno(errno);
+    return Move(from, to, true);
   }
 
   ErrorCode CopyNew(std::string_view from, std::string_view to) override {
@@ -305,6 +297,16 @@ class PosixEnv final : public Env {
   }
 
  private:
+  ErrorCode Move(std::string_view from, std::string_view to, bool replace) {
+    const NativePath source(from);
+    const NativePath target(to);
+    if (!source.Fits() || !target.Fits()) return NameTooLong;
+    const int moved = replace ? rename(source.CStr(), target.CStr())
+                              : RenameNoReplace(source.CStr(), target.CStr());
+    if (moved == 0) return Ok;
+    return errno == EXDEV ? NotSameDevice : FromErrno(errno);
+  }
+
   // Opens path as a plain file. O_NONBLOCK keeps a FIFO under a template's
   // name from hanging the run; on a plain file it changes nothing. The file
   // is truncated only once it is known to be a writable plain file.

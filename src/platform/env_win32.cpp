@@ -229,31 +229,10 @@ class Win32Env final : public Env {
   }
 
   ErrorCode Rename(std::string_view from, std::string_view to) override {
-    const CPath source(from);
-    const CPath target(to);
-    if (!source.Fits() || !target.Fits()) return NameTooLong;
-    if (!NamesItself(source) || !NamesItself(target)) return InvalidName;
-    const DWORD attributes = GetFileAttributesA(source.CStr());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return AccessDenied;  // only files move
-    // Without MOVEFILE_REPLACE_EXISTING an existing target is an error, never
-    // overwritten. Without COPY_ALLOWED the move is a rename or nothing: the
-    // move across volumes is FileSystem's, the same on every Env.
-    if (MoveFileExA(source.CStr(), target.CStr(), 0)) return Ok;
-    const ErrorCode error = LastError();
-    return error == ERROR_FILE_EXISTS ? AlreadyExists : error;
+    return Move(from, to, 0);
   }
-
   ErrorCode Replace(std::string_view from, std::string_view to) override {
-    const CPath source(from);
-    const CPath target(to);
-    if (!source.Fits() || !target.Fits()) return NameTooLong;
-    if (!NamesItself(source) || !NamesItself(target)) return InvalidName;
-    if (MoveFileExA(source.CStr(), target.CStr(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return Ok;
-    }
-    return LastError();
+    return Move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   }
 
   ErrorCode CopyNew(std::string_view from, std::string_view to) override {
@@ -321,6 +300,23 @@ class Win32Env final : public Env {
     const std::size_t count = std::min(static_cast<std::size_t>(length), capacity);
     std::copy(path, path + count, buffer);
     return count;
+  }
+
+ private:
+  ErrorCode Move(std::string_view from, std::string_view to, DWORD flags) {
+    const CPath source(from);
+    const CPath target(to);
+    if (!source.Fits() || !target.Fits()) return NameTooLong;
+    if (!NamesItself(source) || !NamesItself(target)) return InvalidName;
+    const DWORD attributes = GetFileAttributesA(source.CStr());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return AccessDenied;  // only files move
+    // Without MOVEFILE_REPLACE_EXISTING an existing target is an error, never
+    // overwritten. Without COPY_ALLOWED the move is a rename or nothing: the
+    // move across volumes is FileSystem's, the same on every Env.
+    if (MoveFileExA(source.CStr(), target.CStr(), flags)) return Ok;
+    const ErrorCode error = LastError();
+    return error == ERROR_FILE_EXISTS ? AlreadyExists : error;
   }
 };
 

@@ -8,21 +8,10 @@ std::size_t NameStart(std::string_view path, std::string_view separators) {
 }
 
 bool IsWin32Name(std::string_view name) {
+  constexpr std::string_view Forbidden = "\\*?:\"<>|";
   for (char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 32) return false;
-    switch (c) {
-      case '\\':
-      case '*':
-      case '?':
-      case ':':
-      case '"':
-      case '<':
-      case '>':
-      case '|':
-        return false;
-      default:
-        break;
+    if (static_cast<unsigned char>(c) < 32 || Forbidden.find(c) != std::string_view::npos) {
+      return false;
     }
   }
   return true;

@@ -7,7 +7,7 @@
 #include "base/version.h"
 #include "check/stored_ticket_check.h"
 #include "inbound/inbound_processing.h"
-#include "platform/file_system.h"
+#include "files/file_system.h"
 #include "platform/name_rules.h"
 #include "report/report_driver.h"
 

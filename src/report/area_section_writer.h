@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "base/short_text.h"
-#include "platform/file_system.h"
+#include "files/file_system.h"
 #include "report/area_table.h"
 #include "store/ticket_database.h"
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/file_system.h"
+#include "files/file_system.h"
 #include "store/ticket_record.h"
 
 namespace corvane {

@@ -2,7 +2,7 @@
 // names reach entries ignoring letter case, searches skip what Win32 would
 // skip and come sorted, moves never replace, errors are Win32 numbers. The
 // same file runs on both builds, so both answer alike.
-#include "platform/file_system.h"
+#include "files/file_system.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/name_listing.h"
+#include "files/name_listing.h"
 
 namespace corvane::os {
 namespace {

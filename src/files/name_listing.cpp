@@ -1,4 +1,4 @@
-#include "platform/name_listing.h"
+#include "files/name_listing.h"
 
 #include <algorithm>
 

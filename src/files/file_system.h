@@ -27,8 +27,8 @@
 // Both builds use this one mechanism; the Win32 Env adds only its own
 // refusal of names the OS would take for another entry (8.3 short names,
 // trailing dots and blanks).
-#ifndef CORVANE_PLATFORM_FILE_SYSTEM_H_
-#define CORVANE_PLATFORM_FILE_SYSTEM_H_
+#ifndef CORVANE_FILES_FILE_SYSTEM_H_
+#define CORVANE_FILES_FILE_SYSTEM_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -38,7 +38,7 @@
 #include <vector>
 
 #include "platform/env.h"
-#include "platform/name_listing.h"
+#include "files/name_listing.h"
 
 namespace corvane::os {
 
@@ -162,4 +162,4 @@ class FileSystem {
 
 }  // namespace corvane::os
 
-#endif  // CORVANE_PLATFORM_FILE_SYSTEM_H_
+#endif  // CORVANE_FILES_FILE_SYSTEM_H_

@@ -1,4 +1,4 @@
-#include "platform/file_system.h"
+#include "files/file_system.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // program's own changes. Names are found without regard to ASCII letter
 // case: the exact name when it is held, else the smallest in byte order of
 // those equal to it ignoring case.
-#ifndef CORVANE_PLATFORM_NAME_LISTING_H_
-#define CORVANE_PLATFORM_NAME_LISTING_H_
+#ifndef CORVANE_FILES_NAME_LISTING_H_
+#define CORVANE_FILES_NAME_LISTING_H_
 
 #include <cstdint>
 #include <string_view>
@@ -56,4 +56,4 @@ class NameListing final : public ListingVisitor {
 
 }  // namespace corvane::os
 
-#endif  // CORVANE_PLATFORM_NAME_LISTING_H_
+#endif  // CORVANE_FILES_NAME_LISTING_H_
