@@ -14,7 +14,9 @@ const std::string kNoFooter = Lines("Footer not added due Suffix.Nef missing");
 
 // Whole reports. Fido: two matching areas interleaved with records left
 // alone (another area, one already reported, one with the top bit of its
-// size set); only the FileSize of reported records changes. Left-overs: a
+// size set); only the FileSize of reported records changes. A CR just past
+// the 53rd character of a description ends no line: the 53 go first, then
+// the CR gives an empty line. Left-overs: a
 // stopped run of an earlier version leaves area files; the next run reports
 // them first, in name order, each entry once with its heading (also when
 // their area has nothing new), then the areas new in this run, and deletes
@@ -45,7 +47,7 @@ TEST(Report, WholeReportsByteForByte) {
                  {2, -9, -32767, 5}},
                 {"FIDOSOFT", "TOOL.ARJ", 1000,
                  "Words wrap at the last blank that fits, not first 0123456789\r  indented\r\rend"},
-                {"FIDONEWS", "A.B", 1, "", {0, 1, 1, 1}, {1, 2, 3, 4}},
+                {"FIDONEWS", "A.B", 1, xs + "x\ry", {0, 1, 1, 1}, {1, 2, 3, 4}},
                 {"FIDONEWS", "DONE.ZIP", 0, "already reported"},
                 {"FIDOSOFT", "HUGE.ISO", -5, "size with the top bit set"}}) +
       Database(big);
@@ -82,7 +84,7 @@ TEST(Report, WholeReportsByteForByte) {
                     "Origin: 1:2/3 (via 1:2/4.5)",
                 " LONGNAME.ZIP  2,000,000  " + xs + "|" + in + "TAIL||" + in +
                     "Origin: 2:5020/1042 (via 2:?/*.5)",
-                " A.B                   1"},
+                " A.B                   1 " + xs + "x||" + in + "y"},
                "3,234,568") +
            Section("FIDOSOFT",
                    {" README.TXT          999||" + in + "Origin: 2:5020/100.4",
