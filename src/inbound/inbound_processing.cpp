@@ -186,16 +186,15 @@ os::ErrorCode TakeInTicket(os::FileSystem& fs, const InboundJob& job, std::strin
   TicketRecord unsettled = record;
   unsettled.FileSize = -record.FileSize;
   std::uint32_t number = 0;
-  CORVANE_RETURN_IF_ERROR(database->Append(unsettled, &number));
+  if (file_can_move && ticket_can_move) {
+    CORVANE_RETURN_IF_ERROR(database->Append(unsettled, &number));
+  }
   Text stored(record.TicketKey.View());
   stored.Append(".TIC: ");
   stored.Append(record.FileName.View());
   CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), stored));
-  if (!file_can_move || !ticket_can_move) {
-    CORVANE_RETURN_IF_ERROR(WriteLine(
-        fs.OsEnv(), file_can_move ? "Can't move a TIC, returning file back" : "Can't move a file"));
-    return database->KeepFirst(number);
-  }
+  if (!file_can_move) return WriteLine(fs.OsEnv(), "Can't move a file");
+  if (!ticket_can_move) return WriteLine(fs.OsEnv(), "Can't move a TIC, returning file back");
 
   bool old_copy = fs.Look(paths.BadFile) == Found::PlainFile;
   os::ErrorCode error = os::Ok;
