@@ -204,7 +204,7 @@ ErrorCode FileSystem::RemoveFile(std::string_view path) {
   return error;
 }
 
-ErrorCode FileSystem::MoveFileTo(std::string_view from, std::string_view to) {
+ErrorCode FileSystem::Move(std::string_view from, std::string_view to, bool replace) {
   Resolved source;
   Resolved target;
   CORVANE_RETURN_IF_ERROR(Resolve(from, &source));
@@ -212,14 +212,20 @@ ErrorCode FileSystem::MoveFileTo(std::string_view from, std::string_view to) {
   if (source.Where == nullptr || target.Where == nullptr) return PathNotFound;
   if (!IsWin32Name(target.Name())) return InvalidName;
   if (!source.Held) return FileNotFound;
-  // Only a plain file moves: a link would leave its data behind.
+  // Only a plain file moves, or is replaced: a link would leave its data
+  // behind.
   if (source.Link || source.Kind != EntryKind::Plain) return AccessDenied;
-  if (target.Held && !target.Where->Unreadable) return AlreadyExists;
-  ErrorCode error = env_->Rename(source.View(), target.View());
-  if (error == FileNotFound && ResolveAgain(from, &source)) {
-    error = env_->Rename(source.View(), target.View());
+  if (target.Held && !target.Where->Unreadable) {
+    if (!replace) return AlreadyExists;
+    if (target.Link || target.Kind != EntryKind::Plain) return AccessDenied;
   }
-  if (error == NotSameDevice) {
+  const auto rename = [&] {
+    return replace ? env_->Replace(source.View(), target.View())
+                   : env_->Rename(source.View(), target.View());
+  };
+  ErrorCode error = rename();
+  if (error == FileNotFound && ResolveAgain(from, &source)) error = rename();
+  if (error == NotSameDevice && !replace) {
     error = CopyAcross(source.View(), target.View());
     // A copy that failed half-way may have taken the source: both
     // directories are listed afresh for what the caller looks at next.
@@ -227,7 +233,7 @@ ErrorCode FileSystem::MoveFileTo(std::string_view from, std::string_view to) {
   }
   if (error != Ok) return error;
   source.Where->Names.Remove(source.Name());
-  target.Where->Names.Add(target.Name(), EntryKind::Plain);
+  if (!target.Held) target.Where->Names.Add(target.Name(), EntryKind::Plain);
   return Ok;
 }
 
@@ -273,23 +279,6 @@ FileSystem::Found FileSystem::Look(std::string_view path) {
     return info.Kind == EntryKind::Plain ? Found::PlainFile : Found::Other;
   }
   return entry.Kind == EntryKind::Plain && !entry.Link ? Found::PlainFile : Found::Other;
-}
-
-ErrorCode FileSystem::ReplaceFile(std::string_view from, std::string_view to) {
-  Resolved source;
-  Resolved target;
-  CORVANE_RETURN_IF_ERROR(Resolve(from, &source));
-  CORVANE_RETURN_IF_ERROR(Resolve(to, &target));
-  if (source.Where == nullptr || target.Where == nullptr) return PathNotFound;
-  if (!source.Held) return FileNotFound;
-  if (source.Link || source.Kind != EntryKind::Plain ||
-      (target.Held && (target.Link || target.Kind != EntryKind::Plain))) {
-    return AccessDenied;
-  }
-  CORVANE_RETURN_IF_ERROR(env_->Replace(source.View(), target.View()));
-  source.Where->Names.Remove(source.Name());
-  if (!target.Held) target.Where->Names.Add(target.Name(), EntryKind::Plain);
-  return Ok;
 }
 
 ErrorCode FileSystem::CheckDirectory(std::string_view path) {

@@ -37,8 +37,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/env.h"
 #include "files/name_listing.h"
+#include "platform/env.h"
 
 namespace corvane::os {
 
@@ -99,10 +99,10 @@ class FileSystem {
   ErrorCode RemoveFile(std::string_view path);
   // Moves a plain file to another path, never replacing a target:
   // AlreadyExists when one stands there in any letter case.
-  ErrorCode MoveFileTo(std::string_view from, std::string_view to);
+  ErrorCode MoveFileTo(std::string_view from, std::string_view to) { return Move(from, to, false); }
   // Puts the plain file from in the place of the plain file to (or where
   // none is), in one step; both in the same directory.
-  ErrorCode ReplaceFile(std::string_view from, std::string_view to);
+  ErrorCode ReplaceFile(std::string_view from, std::string_view to) { return Move(from, to, true); }
   // Ends a move of from to to across file systems that a killed run left
   // half done. The copy is made under a hidden name beside to and the source
   // deleted before the copy takes its name, so a hidden copy whose source is
@@ -147,6 +147,7 @@ class FileSystem {
   // The listing of a directory, taken now if it is not yet.
   ErrorCode Listing(Directory* directory);
   ErrorCode Resolve(std::string_view path, Resolved* resolved);
+  ErrorCode Move(std::string_view from, std::string_view to, bool replace);
   // The move of from to to on another file system.
   ErrorCode CopyAcross(std::string_view from, std::string_view to);
   // The hidden name a move across file systems copies to, beside to.
