@@ -151,32 +151,38 @@ std::string CheckNode(const Sandbox& box, const fs::path& bad, int count, const 
   return places;
 }
 
-// A real full disk, the one kind the fault-injecting walks only imitate:
-// mode 0 with its working directory on a 64 KiB tmpfs stops with a run-time
-// error; ticbase.dat is cut back to whole records, every ticket stored is
-// moved with its file, every other one still in the inbound with its file,
+// A real full disk, the one kind the fault-injecting walks only imitate: a
+// 64 KiB tmpfs as mode 0's working directory, or as its BadTics (another
+// file system: moves copy). The run stops with a run-time error; ticbase.dat
+// holds whole records, exactly of the tickets taken in, each moved with its
+// file; every other ticket is still in the inbound with its file, unstored;
 // and mode 1 reads the database without a stop.
 TEST(NoLoss, RealFullDiskLosesNothing) {
   const Sizes size = [](int) { return 20; };
-  Sandbox node(Files("bad/"));
-  Tmpfs disk(node.Path("w"), "size=64k");
-  if (!disk.mounted) GTEST_SKIP() << "mounting a tmpfs needs root here";
-  WriteNode(node, 400, size);
-  const RunResult run = node.Run({"0", "../in", "../bad"}, {.cwd = "w"});
-  EXPECT_TRUE(run.exit_code != 0 && Stopped(run.err, run.exit_code)) << run.err;
-  const std::string stored = Slurp(node.Path("w/ticbase.dat"));
-  const std::size_t count = stored.size() / kRecordSize;
-  std::string expected;
-  for (std::size_t i = 0; i < count; ++i)
-    expected +=
-        Numbered(i ? "|TK%06zu,F%06zu.ZIP,20,NODE,,," : "TK%06zu,F%06zu.ZIP,20,NODE,,,", i, i);
-  EXPECT_GT(count, 0u);
-  EXPECT_EQ(Stored(stored), expected);
-  EXPECT_EQ(CheckNode(node, node.Path("bad"), 400, size, true),
-            std::string(count, 'b') + std::string(400 - count, 'i'));
-  const RunResult check = node.Run({"1", "../bad", "."}, {.cwd = "w"});
-  EXPECT_EQ(check.exit_code, 0) << check.err;
-  EXPECT_TRUE(check.out.ends_with("Done.\r\n")) << check.out;
+  for (const bool full_bad_tics : {false, true}) {
+    SCOPED_TRACE(full_bad_tics ? "BadTics full" : "working directory full");
+    Sandbox node(Files("bad/"));
+    Tmpfs disk(node.Path("w"), "size=64k");
+    if (!disk.mounted) GTEST_SKIP() << "mounting a tmpfs needs root here";
+    WriteNode(node, 400, size);
+    const std::string work = full_bad_tics ? "" : "w", bad = full_bad_tics ? "w" : "bad",
+                      up = full_bad_tics ? "" : "../";
+    const RunResult run = node.Run({"0", up + "in", up + bad}, {.cwd = work});
+    EXPECT_TRUE(run.exit_code != 0 && Stopped(run.err, run.exit_code)) << run.err;
+    const std::string stored = Slurp(node.Path(full_bad_tics ? "ticbase.dat" : "w/ticbase.dat"));
+    const std::size_t count = stored.size() / kRecordSize;
+    std::string expected;
+    for (std::size_t i = 0; i < count; ++i)
+      expected +=
+          Numbered(i ? "|TK%06zu,F%06zu.ZIP,20,NODE,,," : "TK%06zu,F%06zu.ZIP,20,NODE,,,", i, i);
+    EXPECT_GT(count, 0u);
+    EXPECT_EQ(Stored(stored), expected);
+    EXPECT_EQ(CheckNode(node, node.Path(bad), 400, size, true),
+              std::string(count, 'b') + std::string(400 - count, 'i'));
+    const RunResult check = node.Run({"1", up + bad, "."}, {.cwd = work});
+    EXPECT_EQ(check.exit_code, 0) << check.err;
+    EXPECT_TRUE(check.out.ends_with("Done.\r\n")) << check.out;
+  }
 }
 // While one run holds the working directory (stopped with SIGSTOP once it
 // has moved a file), a second run of mode 0, 1 or 2 there is refused and
