@@ -98,12 +98,6 @@ os::ErrorCode TextWriter::Flush() {
   return error;
 }
 
-os::ErrorCode TextWriter::CutBack(std::uint64_t length) {
-  used_ = 0;
-  length_ = length;
-  return env_->Truncate(file_, length);
-}
-
 os::ErrorCode TextWriter::Close() {
   if (to_console_) return os::Ok;
   if (env_ == nullptr) return os::FileNotOpen;

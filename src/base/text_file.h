@@ -77,12 +77,6 @@ class TextWriter {
   os::ErrorCode WriteLine(std::string_view text);
   // Writes the buffered lines in one piece.
   os::ErrorCode Flush();
-  // The file's length when everything flushed so far is on disk: where the
-  // next lines go.
-  std::uint64_t Length() const { return length_; }
-  // Drops what is buffered and cuts the file back to length bytes: a part
-  // of a text that could not be written whole goes again.
-  os::ErrorCode CutBack(std::uint64_t length);
   os::ErrorCode Close();
 
  private:
