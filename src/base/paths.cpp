@@ -18,7 +18,7 @@ Text AsDirectory(std::string_view parameter) {
 
 bool FitsShortNames(std::string_view parameter, std::string_view directory) {
   return parameter.size() <= Text::Capacity &&
-         directory.size() + ShortNameLength <= Text::Capacity &&
+         directory.size() + LongestBuiltName <= Text::Capacity &&
          (directory.empty() || directory.back() == '\\');
 }
 

@@ -23,11 +23,12 @@ inline bool BuildPath(std::string_view directory, std::string_view name, Text* p
 // is empty (the current directory). A text of 255 characters stays as it is.
 Text AsDirectory(std::string_view parameter);
 
-// The longest name the program builds a path with in a directory: eight
-// characters, a dot and three (a ticket, a marker, a file a ticket names).
-inline constexpr std::size_t ShortNameLength = 12;
+// The longest name the program builds a path with in a directory: the
+// hidden copy a move makes of an 8.3 name (a ticket, a marker, a file a
+// ticket names), a dot before it and ".part" after.
+inline constexpr std::size_t LongestBuiltName = 1 + 12 + 5;
 
-// True when names of up to ShortNameLength characters can be joined to
+// True when names of up to LongestBuiltName characters can be joined to
 // directory (as AsDirectory made it from parameter): a directory too long
 // for them would be cut, or would make every path in it fail.
 bool FitsShortNames(std::string_view parameter, std::string_view directory);

@@ -265,20 +265,31 @@ ErrorCode FileSystem::CopyAcross(std::string_view from, std::string_view to) {
 
 ErrorCode FileSystem::FinishMove(std::string_view from, std::string_view to) {
   std::string copy;
-  if (!CopyNameFor(to, &copy) || Look(copy) != Found::PlainFile) return Ok;
-  if (Look(from) != Found::Nothing || Look(to) != Found::Nothing) return RemoveFile(copy);
+  Found found[3];
+  if (!CopyNameFor(to, &copy)) return Ok;
+  CORVANE_RETURN_IF_ERROR(Look(copy, &found[0]));
+  if (found[0] != Found::PlainFile) return Ok;
+  CORVANE_RETURN_IF_ERROR(Look(from, &found[1]));
+  CORVANE_RETURN_IF_ERROR(Look(to, &found[2]));
+  if (found[1] != Found::Nothing || found[2] != Found::Nothing) return RemoveFile(copy);
   return MoveFileTo(copy, to);
 }
 
-FileSystem::Found FileSystem::Look(std::string_view path) {
+ErrorCode FileSystem::Look(std::string_view path, Found* found) {
+  *found = Found::Nothing;
   Resolved entry;
-  if (Resolve(path, &entry) != Ok || entry.Where == nullptr || !entry.Held) return Found::Nothing;
+  CORVANE_RETURN_IF_ERROR(Resolve(path, &entry));
+  if (entry.Where == nullptr || !entry.Held) return Ok;
   EntryInfo info;
   if (entry.Where->Unreadable) {  // no listing to tell: ask the entry itself
-    if (env_->Stat(entry.View(), &info) != Ok) return Found::Nothing;
-    return info.Kind == EntryKind::Plain ? Found::PlainFile : Found::Other;
+    const ErrorCode error = env_->Stat(entry.View(), &info);
+    if (error == FileNotFound) return Ok;
+    CORVANE_RETURN_IF_ERROR(error);
+    *found = info.Kind == EntryKind::Plain ? Found::PlainFile : Found::Other;
+    return Ok;
   }
-  return entry.Kind == EntryKind::Plain && !entry.Link ? Found::PlainFile : Found::Other;
+  *found = entry.Kind == EntryKind::Plain && !entry.Link ? Found::PlainFile : Found::Other;
+  return Ok;
 }
 
 ErrorCode FileSystem::CheckDirectory(std::string_view path) {

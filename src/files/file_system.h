@@ -109,9 +109,12 @@ class FileSystem {
   // gone is the file itself and takes its name now; one whose source is
   // still there goes.
   ErrorCode FinishMove(std::string_view from, std::string_view to);
-  // What a name reaches.
+  // What a name reaches; an error when its directory cannot be read, for
+  // no caller may take that for "nothing there".
   enum class Found { Nothing, PlainFile, Other };  // Other: a directory, link or device
-  Found Look(std::string_view path);
+  ErrorCode Look(std::string_view path, Found* found);
+  // The hidden name a move across file systems copies to, beside to.
+  static bool CopyNameFor(std::string_view to, std::string* copy);
   // Ok when path names an existing directory; PathNotFound otherwise.
   ErrorCode CheckDirectory(std::string_view path);
   // Env::LockDirectory on the directory path names, however it is spelt.
@@ -150,8 +153,6 @@ class FileSystem {
   ErrorCode Move(std::string_view from, std::string_view to, bool replace);
   // The move of from to to on another file system.
   ErrorCode CopyAcross(std::string_view from, std::string_view to);
-  // The hidden name a move across file systems copies to, beside to.
-  static bool CopyNameFor(std::string_view to, std::string* copy);
   // After an operation on a held name failed with FileNotFound: lists the
   // directory again and resolves once more. True when the name now reaches
   // an entry, so the operation is worth one more try.

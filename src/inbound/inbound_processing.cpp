@@ -1,6 +1,8 @@
 #include "inbound/inbound_processing.h"
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "base/console.h"
 #include "base/dir_search.h"
@@ -23,13 +25,20 @@ using Found = os::FileSystem::Found;
 // the record; a run stopped half-way is settled by the next take-in, from
 // what the directories show (Settle).
 
-// The names one take-in works with.
+// The names one take-in works with, and what each reaches now.
 struct TicketPaths {
   Text InboundFile;
   Text BadFile;
   Text OldCopy;  // where an old copy of the file waits for its replacement
   Text InboundTicket;
   Text BadTicket;
+};
+struct Seen {
+  Found InboundFile = Found::Nothing;
+  Found BadFile = Found::Nothing;
+  Found OldCopy = Found::Nothing;
+  Found InboundTicket = Found::Nothing;
+  Found BadTicket = Found::Nothing;
 };
 
 // False when a path would pass 255 characters.
@@ -44,65 +53,123 @@ bool BuildTicketPaths(const InboundJob& job, const TicketRecord& record, TicketP
          BuildPath(job.BadTics, ticket, &paths->BadTicket);
 }
 
+os::ErrorCode LookAt(os::FileSystem& fs, const TicketPaths& paths, Seen* seen) {
+  const std::pair<const Text*, Found*> names[] = {{&paths.InboundFile, &seen->InboundFile},
+                                                  {&paths.BadFile, &seen->BadFile},
+                                                  {&paths.OldCopy, &seen->OldCopy},
+                                                  {&paths.InboundTicket, &seen->InboundTicket},
+                                                  {&paths.BadTicket, &seen->BadTicket}};
+  for (const auto& [path, found] : names) CORVANE_RETURN_IF_ERROR(fs.Look(*path, found));
+  return os::Ok;
+}
+
 // Puts the old copy set aside back in its place, if its place is free.
 os::ErrorCode RestoreOldCopy(os::FileSystem& fs, const TicketPaths& paths) {
-  if (fs.Look(paths.OldCopy) != Found::PlainFile || fs.Look(paths.BadFile) != Found::Nothing) {
-    return os::Ok;
-  }
+  Seen seen;
+  CORVANE_RETURN_IF_ERROR(LookAt(fs, paths, &seen));
+  if (seen.OldCopy != Found::PlainFile || seen.BadFile != Found::Nothing) return os::Ok;
   return fs.MoveFileTo(paths.OldCopy, paths.BadFile);
 }
+
+// A name in both directories that is one file (a rename by link and unlink,
+// cut between the two) leaves the inbound.
+os::ErrorCode DropTwin(os::FileSystem& fs, const Text& inbound, const Text& bad) {
+  return fs.SameEntry(inbound, bad) ? fs.RemoveFile(inbound) : os::Ok;
+}
+
+enum class Settled { TakenIn, Undone, Elsewhere };
 
 // Brings a take-in that a stopped run left unsettled to one end. It is done
 // when the ticket reached BadTics, or when the file did and the ticket can
 // follow it now; otherwise it is undone and the ticket, still whole in the
-// inbound, is read again by this run. *taken_in says which.
-os::ErrorCode Settle(os::FileSystem& fs, const TicketPaths& paths, bool* taken_in) {
+// inbound, is read again by this run. A ticket in neither directory belongs
+// to a run with another inbound (several may share a working directory):
+// it waits for that one.
+os::ErrorCode Settle(os::FileSystem& fs, const TicketPaths& paths, Settled* settled) {
+  Seen seen;
+  CORVANE_RETURN_IF_ERROR(LookAt(fs, paths, &seen));
+  std::string ticket_copy;
+  Found copied = Found::Nothing;
+  if (os::FileSystem::CopyNameFor(paths.BadTicket, &ticket_copy)) {
+    CORVANE_RETURN_IF_ERROR(fs.Look(ticket_copy, &copied));
+  }
+  if (seen.InboundTicket == Found::Nothing && seen.BadTicket == Found::Nothing &&
+      copied == Found::Nothing) {
+    *settled = Settled::Elsewhere;
+    return os::Ok;
+  }
   CORVANE_RETURN_IF_ERROR(fs.FinishMove(paths.InboundFile, paths.BadFile));
   CORVANE_RETURN_IF_ERROR(fs.FinishMove(paths.BadFile, paths.InboundFile));
   CORVANE_RETURN_IF_ERROR(fs.FinishMove(paths.InboundTicket, paths.BadTicket));
-  if (fs.Look(paths.BadTicket) == Found::Nothing && fs.Look(paths.InboundFile) == Found::Nothing &&
-      fs.Look(paths.BadFile) == Found::PlainFile &&
-      fs.Look(paths.InboundTicket) == Found::PlainFile) {
+  CORVANE_RETURN_IF_ERROR(DropTwin(fs, paths.InboundFile, paths.BadFile));
+  CORVANE_RETURN_IF_ERROR(DropTwin(fs, paths.InboundTicket, paths.BadTicket));
+  CORVANE_RETURN_IF_ERROR(LookAt(fs, paths, &seen));
+  if (seen.BadTicket == Found::Nothing && seen.InboundFile == Found::Nothing &&
+      seen.BadFile == Found::PlainFile && seen.InboundTicket == Found::PlainFile) {
     CORVANE_RETURN_IF_ERROR(fs.MoveFileTo(paths.InboundTicket, paths.BadTicket));
+    seen.BadTicket = Found::PlainFile;
   }
-  *taken_in = fs.Look(paths.BadTicket) != Found::Nothing;
-  if (!*taken_in) return RestoreOldCopy(fs, paths);
-  if (fs.Look(paths.OldCopy) == Found::Nothing) return os::Ok;
-  return fs.RemoveFile(paths.OldCopy);
+  if (seen.BadTicket == Found::Nothing) {
+    *settled = Settled::Undone;
+    return RestoreOldCopy(fs, paths);
+  }
+  *settled = Settled::TakenIn;
+  return seen.OldCopy == Found::Nothing ? os::Ok : fs.RemoveFile(paths.OldCopy);
+}
+
+// The size the record stores for the plain file name in directory, 0 when
+// there is none.
+os::ErrorCode SizeOfFile(os::FileSystem& fs, std::string_view directory, std::string_view name,
+                         std::int32_t* size) {
+  *size = 0;
+  Text path;
+  if (name.empty() || !BuildPath(directory, name, &path)) return os::Ok;
+  FileSearchState lookup;
+  bool found = false;
+  CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, path, &lookup, &found));
+  if (found) *size = StoredSize(lookup.Size);
+  return os::Ok;
 }
 
 // Settles what a stopped run left, then keeps the records a report may still
 // owe: while no report has completed since the last take-in (no
 // ticbase.rep), every record not yet reported; after one, only the records
-// settled now. Reported and bad records go, and so, on a node whose reports
-// leave some areas out on purpose, do those areas' records at the first
-// take-in after a report.
+// settled now and those of other inbounds still unsettled. Reported and bad
+// records go, and so, on a node whose reports leave some areas out on
+// purpose, do those areas' records at the first take-in after a report.
 os::ErrorCode PrepareDatabase(os::FileSystem& fs, const InboundJob& job) {
-  const bool reported = fs.Look(ReportedMarkName) == Found::PlainFile;
+  Found mark = Found::Nothing;
+  CORVANE_RETURN_IF_ERROR(fs.Look(ReportedMarkName, &mark));
+  const bool reported = mark == Found::PlainFile;
   TicketDatabase database(fs);
   const os::ErrorCode opened = database.Open();
   if (opened != os::Ok && opened != os::FileNotFound) return opened;
   DatabaseRewrite rewrite(fs);
   if (opened == os::Ok) CORVANE_RETURN_IF_ERROR(rewrite.Start());
-  bool changed = opened != os::Ok;
+  // A part record at the end (a damaged file) holds nothing to keep.
+  bool changed = opened != os::Ok || database.HasPartRecord();
   std::uint32_t kept = 0;
   TicketRecord record;
-  while (opened == os::Ok && !database.AtEnd()) {
-    const os::ErrorCode error = database.ReadNext(&record);
-    if (error == os::ReadFault) {  // a part record at the end: nothing to keep
-      changed = true;
-      break;
-    }
-    CORVANE_RETURN_IF_ERROR(error);
+  for (std::uint32_t left = opened == os::Ok ? database.WholeRecords() : 0; left > 0; --left) {
+    CORVANE_RETURN_IF_ERROR(database.ReadNext(&record));
     RecordImage image = database.LastImage();
     bool keep = record.FileSize > 0 && !reported;
     if (record.FileSize < 0 && record.FileSize != INT32_MIN) {
       TicketPaths paths;
-      keep = false;
-      if (BuildTicketPaths(job, record, &paths)) CORVANE_RETURN_IF_ERROR(Settle(fs, paths, &keep));
-      SetImageFileSize(&image, -record.FileSize);
+      Settled settled = Settled::Elsewhere;
+      if (BuildTicketPaths(job, record, &paths))
+        CORVANE_RETURN_IF_ERROR(Settle(fs, paths, &settled));
+      keep = settled != Settled::Undone;
+      if (settled == Settled::TakenIn) {
+        // The size of the file that arrived, should a cut write have left
+        // the record's own one damaged.
+        std::int32_t size = 0;
+        CORVANE_RETURN_IF_ERROR(SizeOfFile(fs, job.BadTics, record.FileName, &size));
+        SetImageFileSize(&image, size > 0 ? size : -record.FileSize);
+      }
+      changed = changed || settled != Settled::Elsewhere;
     }
-    changed = changed || !keep || record.FileSize < 0;
+    changed = changed || !keep;
     if (keep) {
       CORVANE_RETURN_IF_ERROR(rewrite.Append(image));
       ++kept;
@@ -127,20 +194,6 @@ bool NamesDatabase(os::FileSystem& fs, const InboundJob& job, std::string_view f
       return true;
   }
   return false;
-}
-
-// The size the record stores for the plain file name in directory, 0 when
-// there is none.
-os::ErrorCode SizeOfFile(os::FileSystem& fs, std::string_view directory, std::string_view name,
-                         std::int32_t* size) {
-  *size = 0;
-  Text path;
-  if (name.empty() || !BuildPath(directory, name, &path)) return os::Ok;
-  FileSearchState lookup;
-  bool found = false;
-  CORVANE_RETURN_IF_ERROR(DirSearchStep(fs, path, &lookup, &found));
-  if (found) *size = StoredSize(lookup.Size);
-  return os::Ok;
 }
 
 // Reads the ticket and looks its file up. A ticket that cannot be opened
@@ -171,17 +224,19 @@ os::ErrorCode TakeInTicket(os::FileSystem& fs, const InboundJob& job, std::strin
                            const TicketRecord& record, TicketDatabase* database) {
   TicketPaths paths;
   Text read_as;
+  Seen seen;
   const bool fit =
       BuildTicketPaths(job, record, &paths) && BuildPath(job.Inbound, ticket_name, &read_as);
-  const bool file_can_move = fit && fs.Look(paths.InboundFile) == Found::PlainFile &&
-                             fs.Look(paths.BadFile) != Found::Other;
+  if (fit) CORVANE_RETURN_IF_ERROR(LookAt(fs, paths, &seen));
+  const bool file_can_move =
+      fit && seen.InboundFile == Found::PlainFile && seen.BadFile != Found::Other;
   // The ticket arrives as its key and ".tic": one read by another name
   // (newfiles01.tic, ab.tic) cannot, nor one whose name an older ticket in
   // BadTics holds (ticket numbers wrap).
   Text rebuilt(record.TicketKey.View());
   const bool ticket_can_move = fit && rebuilt.Append(".tic") &&
                                os::EqualIgnoringCase(rebuilt, ticket_name) &&
-                               fs.Look(paths.BadTicket) == Found::Nothing;
+                               seen.BadTicket == Found::Nothing;
 
   TicketRecord unsettled = record;
   unsettled.FileSize = -record.FileSize;
@@ -196,11 +251,11 @@ os::ErrorCode TakeInTicket(os::FileSystem& fs, const InboundJob& job, std::strin
   if (!file_can_move) return WriteLine(fs.OsEnv(), "Can't move a file");
   if (!ticket_can_move) return WriteLine(fs.OsEnv(), "Can't move a TIC, returning file back");
 
-  bool old_copy = fs.Look(paths.BadFile) == Found::PlainFile;
+  bool old_copy = seen.BadFile == Found::PlainFile;
   os::ErrorCode error = os::Ok;
   if (old_copy) {
     // One left by a clean-up that failed: no unsettled record owns it now.
-    if (fs.Look(paths.OldCopy) != Found::Nothing) error = fs.RemoveFile(paths.OldCopy);
+    if (seen.OldCopy != Found::Nothing) error = fs.RemoveFile(paths.OldCopy);
     if (error == os::Ok) error = fs.MoveFileTo(paths.BadFile, paths.OldCopy);
     if (error == os::FileNotFound) {  // another program cleared it first
       old_copy = false;
@@ -213,7 +268,9 @@ os::ErrorCode TakeInTicket(os::FileSystem& fs, const InboundJob& job, std::strin
     // A move across file systems that failed after its source went leaves
     // the file under its hidden name: the record stays unsettled, and the
     // next take-in ends the move.
-    if (fs.Look(paths.InboundFile) == Found::Nothing) return error;
+    Found source = Found::Nothing;
+    CORVANE_RETURN_IF_ERROR(fs.Look(paths.InboundFile, &source));
+    if (source == Found::Nothing) return error;
     CORVANE_RETURN_IF_ERROR(RestoreOldCopy(fs, paths));
     CORVANE_RETURN_IF_ERROR(database->KeepFirst(number));
     return LeftForNextRun(error);
@@ -221,7 +278,9 @@ os::ErrorCode TakeInTicket(os::FileSystem& fs, const InboundJob& job, std::strin
   error = fs.MoveFileTo(read_as, paths.BadTicket);
   if (error != os::Ok) {
     CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Can't move a TIC, returning file back"));
-    if (fs.Look(read_as) == Found::Nothing) return error;  // half-moved, as above
+    Found source = Found::Nothing;
+    CORVANE_RETURN_IF_ERROR(fs.Look(read_as, &source));
+    if (source == Found::Nothing) return error;  // half-moved, as above
     // Unmoved, the file leaves the record unsettled: the next take-in moves
     // the ticket after it.
     const os::ErrorCode back = fs.MoveFileTo(paths.BadFile, paths.InboundFile);

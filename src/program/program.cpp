@@ -6,8 +6,8 @@
 #include "base/text_helpers.h"
 #include "base/version.h"
 #include "check/stored_ticket_check.h"
-#include "inbound/inbound_processing.h"
 #include "files/file_system.h"
+#include "inbound/inbound_processing.h"
 #include "platform/name_rules.h"
 #include "report/report_driver.h"
 

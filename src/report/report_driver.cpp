@@ -47,9 +47,9 @@ os::ErrorCode OpenReport(os::FileSystem& fs, const ReportJob& job, const AreaTab
   if (!own && report->Create(fs, path) == os::Ok) return os::Ok;
   // An earlier run's report left under the name would pass for this one's,
   // and announce its files again.
-  if (!own && fs.Look(path) == os::FileSystem::Found::PlainFile) {
-    CORVANE_RETURN_IF_ERROR(fs.RemoveFile(path));
-  }
+  os::FileSystem::Found stale = os::FileSystem::Found::Nothing;
+  if (!own) CORVANE_RETURN_IF_ERROR(fs.Look(path, &stale));
+  if (stale == os::FileSystem::Found::PlainFile) CORVANE_RETURN_IF_ERROR(fs.RemoveFile(path));
   CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Can't create report, using standard output."));
   report->UseStandardOutput(fs.OsEnv());
   return os::Ok;
@@ -147,27 +147,32 @@ os::ErrorCode CreateReport(os::FileSystem& fs, const ReportJob& job) {
   CORVANE_RETURN_IF_ERROR(OpenReport(fs, job, table, &report));
   os::ErrorCode error = WriteReport(fs, table, &report);
   if (error == os::Ok) error = report.Close();
-  // A report cut short goes, and nothing is marked: the next run writes it
-  // whole. A run that found nothing new leaves no report either.
+  if (error == os::Ok) error = WriteLine(fs.OsEnv(), "Done.");
+  // The one change that makes the report count: its records marked, all at
+  // once, as the last thing that matters.
+  if (error == os::Ok) error = marked.Commit();
+  // A report that does not count goes, so that nobody posts it: the next
+  // run reports its tickets again. A run that found nothing new leaves no
+  // report either.
   if (!report.IsStandardOutput() && (error != os::Ok || !table[1].Used)) {
     (void)report.Close();
     const os::ErrorCode removed = fs.RemoveFile(job.ReportPath);
     if (error == os::Ok) error = removed;
   }
   CORVANE_RETURN_IF_ERROR(error);
-  CORVANE_RETURN_IF_ERROR(WriteLine(fs.OsEnv(), "Done."));
-  // The one change that makes the report count: its records marked, all at
-  // once. What follows only tidies up; a run stopped there leaves scratch
-  // files the next one clears, and at worst a left-over area file it shows
-  // again.
-  CORVANE_RETURN_IF_ERROR(marked.Commit());
+  // Tidying only: a run stopped here leaves scratch files the next one
+  // clears, and at worst a left-over area file it shows again.
   for (std::size_t number = 1; number <= AreaSlots && table[number].Used; ++number) {
     const AreaSlot& slot = table[number];
     if (slot.Files > 0) (void)fs.RemoveFile(ScratchFileName(slot.Key));
     if (slot.LeftOver) (void)fs.RemoveFile(LeftOverFileName(slot.Key));
   }
+  // Tickets left for a later run are owed a report: the next take-in must
+  // keep them.
   os::FileHandle mark;
-  if (fs.CreateTruncated(ReportedMarkName, &mark) == os::Ok) (void)fs.OsEnv().Close(&mark);
+  if (left_for_later == 0 && fs.CreateTruncated(ReportedMarkName, &mark) == os::Ok) {
+    (void)fs.OsEnv().Close(&mark);
+  }
   return os::Ok;
 }
 

@@ -45,6 +45,10 @@ class TicketDatabase {
   // creates it (FileNotFound when it is missing).
   os::ErrorCode Open();
   bool AtEnd() const { return position_ >= length_; }
+  std::uint32_t WholeRecords() const {
+    return static_cast<std::uint32_t>(length_ / TicketRecordSize);
+  }
+  bool HasPartRecord() const { return length_ % TicketRecordSize != 0; }
   // Reads the record at the current position into *record and advances by
   // one record; ReadFault when less than a whole record is left.
   os::ErrorCode ReadNext(TicketRecord* record);

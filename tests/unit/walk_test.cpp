@@ -81,7 +81,7 @@ class Node {
     Add("bad/TK000002.bad", "infected");
     std::ofstream("prefix.nef", std::ios::binary) << kPrefix;
     std::ofstream(std::string(LeftOverFileName(TextCrc("FILES")).View()), std::ios::binary)
-        << " Area : FILES\r\n " << std::string(77, '-') << "\r\n OLD.ZIP                5 left"
+        << " Area : FILES\r\n " << std::string(77, '-') << "\r\n OLD.ZIP               5 left"
         << "\r\n\r\n";
   }
   ~Node() {
@@ -130,16 +130,27 @@ class Node {
     EXPECT_EQ(Slurp("prefix.nef"), kPrefix);
   }
 
-  // Counts the entries of each announced file in a report.
+  // Counts the entries of each announced file in a report: its name and its
+  // size, as the entry shows them (OLD.ZIP's is the left-over's own).
   void Tally(const std::string& report) {
     for (const char* name : kAnnounced) {
-      for (auto at = report.find(name); at != std::string::npos; at = report.find(name, at + 1)) {
-        announced_[name] +=
-            at > 0 && report[at - 1] == ' ' && report[at + std::strlen(name)] == ' ';
+      std::size_t size = 5;
+      for (const Item& item : items_) {
+        if (!item.may_go && !item.path.ends_with(".tic") &&
+            Lower(fs::path(item.path).filename().string()) == Lower(name)) {
+          size = item.bytes.size();
+        }
+      }
+      std::string start = "\n " + std::string(name);
+      start.resize(14, ' ');
+      start += std::string(11 - std::to_string(size).size(), ' ') + std::to_string(size);
+      for (auto at = report.find(start); at != std::string::npos; at = report.find(start, at + 1)) {
+        ++announced_[name];
       }
     }
   }
-  // Every ticket taken in is announced once; the second may have been
+  // After a clean cycle every ticket whose file is there has been taken in,
+  // and every one taken in is announced once; the second may have been
   // marked bad before any report took it, and the left-over entry of an
   // earlier version's stopped report stands in one at least.
   void CheckAnnounced() const {
@@ -147,6 +158,7 @@ class Node {
       const char* name = kAnnounced[n - 1];
       const int count = announced_.count(name) ? announced_.at(name) : 0;
       const bool taken = fs::exists("bad/TK00000" + std::to_string(n) + ".tic");
+      EXPECT_TRUE(taken || (n == 4 && !fs::exists("in/late.zip"))) << name << " not taken in";
       EXPECT_TRUE(count == (taken ? 1 : 0) || (n == 2 && taken && count == 0))
           << name << " announced " << count << " times, taken in: " << taken;
     }
@@ -324,7 +336,10 @@ Pass RunPass(const Scenario& s, std::uint64_t other_at, const std::function<void
   pass.log = env.Log();
   node.Check("after the faulted runs", true);
   env.Reset();
-  for (const char mode : std::string("012")) {
+  // A check may come before the next take-in (run by hand, or by a hook of
+  // its own): it must leave what a stopped run left for that take-in.
+  const std::string recovery = fs::exists("ticbase.dat") ? "1012" : "012";
+  for (const char mode : recovery) {
     EXPECT_EQ(RunMode(env, mode, &node), 0) << "recovery mode " << mode << ": " << env.Err();
   }
   node.Check("after the recovery cycle", false);
@@ -373,10 +388,11 @@ TEST_P(Walk, EveryFaultAtEveryOperationKeepsTheNode) { WalkOver(GetParam()); }
 // ticbase.dat of the last run included: another run holding the working
 // directory, the inbound or BadTics (exit 1, as a refusal); a working
 // directory that cannot be opened, an inbound that cannot be listed, or a
-// directory with no room for a ticket's name (a run-time stop with its
+// directory with no room for the names a run makes there (a run-time stop with its
 // number, so the sysop looks for the right cause).
 TEST(Refusals, StopBeforeAnythingChanges) {
-  const std::string long_dir(250, 'd');
+  // 237 characters and the closing backslash leave no room for ".NAME.EXT.part".
+  const std::string long_dir(237, 'd');
   struct Case {
     std::vector<const char*> args;
     os::ErrorCode lock, listing;
@@ -415,6 +431,35 @@ TEST(Refusals, StopBeforeAnythingChanges) {
     EXPECT_EQ(Slurp("ticbase.dat"), before);
     EXPECT_TRUE(fs::exists("in/late.zip") && fs::exists("in/TK000004.tic"));
   }
+}
+
+// Two inbounds may share a working directory and BadTics. A take-in that a
+// run on one of them left half done (file in BadTics, ticket still in its
+// inbound) waits through a run on the other, then the next run on its own
+// inbound ends it, and it is announced once.
+TEST(Settle, ATakeInWaitsForTheRunOfItsOwnInbound) {
+  std::uint64_t file_moved = 0;
+  {
+    Node clean;
+    FaultEnv env(os::RealEnv());
+    ASSERT_EQ(RunMode(env, '0'), 0);
+    const auto at = std::find_if(env.Log().begin(), env.Log().end(), [](const std::string& op) {
+      return op.starts_with("Rename in\\nodediff");
+    });
+    ASSERT_NE(at, env.Log().end());
+    file_moved = static_cast<std::uint64_t>(at - env.Log().begin()) + 1;
+  }
+  Node node;
+  fs::create_directory("in2");
+  FaultEnv env(os::RealEnv());
+  env.CrashAfter(file_moved);
+  EXPECT_EQ(RunMode(env, '0', &node), -1);
+  env.Reset();
+  const char* const other[] = {"0", "in2", "bad"};
+  EXPECT_EQ(RunProgram(env, 3, other), 0);
+  for (const char mode : std::string("012")) EXPECT_EQ(RunMode(env, mode, &node), 0);
+  node.Check("after a run on each inbound", false);
+  node.CheckAnnounced();
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, Walk, ::testing::ValuesIn(kScenarios),
