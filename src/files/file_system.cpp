@@ -401,9 +401,8 @@ ErrorCode DirectorySearch::Start(FileSystem* fs, std::string_view mask, DirEntry
   // the markers among a hundred thousand moved files holds the markers.
   Matcher matcher(pattern, &names_, &offsets_);
   CORVANE_RETURN_IF_ERROR(fs->OsEnv().ListDirectory(directory_, &matcher));
-  std::sort(offsets_.begin(), offsets_.end(), [this](std::uint32_t a, std::uint32_t b) {
-    return CompareNames(NameAt(a), NameAt(b)) < 0;
-  });
+  std::sort(offsets_.begin(), offsets_.end(),
+            [this](std::uint32_t a, std::uint32_t b) { return NameBefore(NameAt(a), NameAt(b)); });
   return Next(entry) ? Ok : FileNotFound;
 }
 

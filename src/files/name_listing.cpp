@@ -34,9 +34,7 @@ std::uint32_t NameListing::Append(std::string_view name, EntryKind kind, bool li
 }
 
 void NameListing::Sort(std::vector<std::uint32_t>* run) const {
-  std::sort(run->begin(), run->end(), [this](std::uint32_t a, std::uint32_t b) {
-    return CompareNames(NameAt(a), NameAt(b)) < 0;
-  });
+  std::sort(run->begin(), run->end(), ByName());
 }
 
 void NameListing::Visit(const ListedEntry& entry) {
@@ -94,16 +92,11 @@ void NameListing::Add(std::string_view name, EntryKind kind) {
     return;
   }
   const std::uint32_t record = Append(name, kind, false);
-  added_.insert(std::upper_bound(added_.begin(), added_.end(), record,
-                                 [this](std::uint32_t a, std::uint32_t b) {
-                                   return CompareNames(NameAt(a), NameAt(b)) < 0;
-                                 }),
-                record);
+  added_.insert(std::upper_bound(added_.begin(), added_.end(), record, ByName()), record);
   if (added_.size() < MergeAt) return;
   std::vector<std::uint32_t> merged(listed_.size() + added_.size());
-  std::merge(
-      listed_.begin(), listed_.end(), added_.begin(), added_.end(), merged.begin(),
-      [this](std::uint32_t a, std::uint32_t b) { return CompareNames(NameAt(a), NameAt(b)) < 0; });
+  std::merge(listed_.begin(), listed_.end(), added_.begin(), added_.end(), merged.begin(),
+             ByName());
   listed_.swap(merged);
   added_.clear();
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/name_rules.h"
 
 namespace corvane::os {
 
@@ -43,6 +44,10 @@ class NameListing final : public ListingVisitor {
   std::string_view NameAt(std::uint32_t record) const;
   std::uint32_t Append(std::string_view name, EntryKind kind, bool link);
   void Sort(std::vector<std::uint32_t>* run) const;
+  // Orders records by their names, for the sorted runs.
+  auto ByName() const {
+    return [this](std::uint32_t a, std::uint32_t b) { return NameBefore(NameAt(a), NameAt(b)); };
+  }
   // The live record of exactly name, or of the smallest name equal to it
   // ignoring case, in one sorted run; None when there is none.
   std::uint32_t Best(const std::vector<std::uint32_t>& run, std::string_view name) const;

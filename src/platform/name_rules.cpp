@@ -64,9 +64,9 @@ int CompareFolded(std::string_view a, std::string_view b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-int CompareNames(std::string_view a, std::string_view b) {
+bool NameBefore(std::string_view a, std::string_view b) {
   const int folded = CompareFolded(a, b);
-  return folded != 0 ? folded : a.compare(b);
+  return folded < 0 || (folded == 0 && a < b);
 }
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {

@@ -47,8 +47,9 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 // ASCII case: names equal ignoring case compare equal.
 int CompareFolded(std::string_view a, std::string_view b);
 
-// The same, with ties broken by plain byte order (as NTFS lists).
-int CompareNames(std::string_view a, std::string_view b);
+// Whether a comes before b in that order, ties broken by plain byte order
+// (as NTFS lists).
+bool NameBefore(std::string_view a, std::string_view b);
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b);
 
