@@ -71,8 +71,10 @@ os::ErrorCode RestoreOldCopy(os::FileSystem& fs, const TicketPaths& paths) {
   return fs.MoveFileTo(paths.OldCopy, paths.BadFile);
 }
 
-// A name in both directories that is one file (a rename by link and unlink,
-// cut between the two) leaves the inbound.
+// A ticket in both directories that is one file (a rename by link and
+// unlink, cut between the two) leaves the inbound. A file cut so needs
+// nothing of its own: the one in BadTics is taken for an old copy, which the
+// take-in replaces.
 os::ErrorCode DropTwin(os::FileSystem& fs, const Text& inbound, const Text& bad) {
   return fs.SameEntry(inbound, bad) ? fs.RemoveFile(inbound) : os::Ok;
 }
@@ -101,7 +103,6 @@ os::ErrorCode Settle(os::FileSystem& fs, const TicketPaths& paths, Settled* sett
   CORVANE_RETURN_IF_ERROR(fs.FinishMove(paths.InboundFile, paths.BadFile));
   CORVANE_RETURN_IF_ERROR(fs.FinishMove(paths.BadFile, paths.InboundFile));
   CORVANE_RETURN_IF_ERROR(fs.FinishMove(paths.InboundTicket, paths.BadTicket));
-  CORVANE_RETURN_IF_ERROR(DropTwin(fs, paths.InboundFile, paths.BadFile));
   CORVANE_RETURN_IF_ERROR(DropTwin(fs, paths.InboundTicket, paths.BadTicket));
   CORVANE_RETURN_IF_ERROR(LookAt(fs, paths, &seen));
   if (seen.BadTicket == Found::Nothing && seen.InboundFile == Found::Nothing &&

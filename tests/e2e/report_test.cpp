@@ -16,19 +16,16 @@ const std::string kNoFooter = Lines("Footer not added due Suffix.Nef missing");
 // alone (another area, one already reported, one with the top bit of its
 // size set); only the FileSize of reported records changes. A CR just past
 // the 53rd character of a description ends no line: the 53 go first, then
-// the CR gives an empty line. Left-overs: a stopped run of an earlier
-// version leaves area files; the next run reports them first, in name
-// order, each entry once with its heading (also when their area has nothing
-// new), then the areas new in this run, and deletes them once the report is
-// committed; an empty one (a run stopped as it created it) only goes. Counts
-// are the records': a left-over entry is shown, not counted, whatever size
-// it shows. 00000000.nef belongs to area ZERO.C5YP3ZQ, whose CRC ends at 0,
-// the value marking a free slot; the left-over's name may come in any case.
-// Sizes, sums and file counts wider than their columns (areas FIDOBIG.*,
-// FIDOMANY) keep every digit. Areas: after the 256th area a known area still
-// gets its entry, a new one waits for a later run. A completed report leaves
-// ticbase.rep, but not one that left tickets for a later run: the next
-// take-in must keep them.
+// the CR gives an empty line; a blank just past them starts the next line. Left-overs: a stopped
+// run of an earlier version leaves area files; the next run reports them first, in name order, each
+// entry once with its heading (also when their area has nothing new), then the areas new in this
+// run, and deletes them once the report is committed; an empty one (a run stopped as it created it)
+// only goes. Counts are the records': a left-over entry is shown, not counted, whatever size it
+// shows. 00000000.nef belongs to area ZERO.C5YP3ZQ, whose CRC ends at 0, the value marking a free
+// slot; the left-over's name may come in any case. Sizes, sums and file counts wider than their
+// columns (areas FIDOBIG.*, FIDOMANY) keep every digit. Areas: after the 256th area a known area
+// still gets its entry, a new one waits for a later run. A completed report leaves ticbase.rep, but
+// not one that left tickets for a later run: the next take-in must keep them.
 TEST(Report, WholeReportsByteForByte) {
   const std::string in(25, ' '), xs(52, 'x');  // in: where an entry's further lines start
   std::vector<Ticket> big = {{"FIDOBIG.ONE", "A.ZIP", 2000000000, "one"},
@@ -44,7 +41,7 @@ TEST(Report, WholeReportsByteForByte) {
                 {"FIDONEWS",
                  "LONGNAME.ZIP",
                  2000000,
-                 std::string(" ").append(xs) + "TAIL",
+                 std::string(" ").append(xs) + " TAIL",
                  {2, 5020, 1042, 0},
                  {2, -9, -32767, 5}},
                 {"FIDOSOFT", "TOOL.ARJ", 1000,
@@ -84,7 +81,7 @@ TEST(Report, WholeReportsByteForByte) {
        Section("FIDONEWS",
                {" NEWS.ZIP      1,234,567 First line|" + in + "Second||" + in +
                     "Origin: 1:2/3 (via 1:2/4.5)",
-                " LONGNAME.ZIP  2,000,000  " + xs + "|" + in + "TAIL||" + in +
+                " LONGNAME.ZIP  2,000,000  " + xs + "|" + in + " TAIL||" + in +
                     "Origin: 2:5020/1042 (via 2:?/*.5)",
                 " A.B                   1 " + xs + "x||" + in + "y"},
                "3,234,568") +

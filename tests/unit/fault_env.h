@@ -10,13 +10,17 @@
 // - runs a test's action just before a chosen one, standing for another
 //   program at work in the same directories;
 // - keeps the console in two strings and the clock at the test's date;
-// - knows which files the program opened and has not closed.
+// - knows which files the program opened and has not closed, and fails the
+//   test when the program renames or deletes one of them, which Windows
+//   refuses (its files are opened without FILE_SHARE_DELETE).
 // It lives in this header alone, as the unit tests are built from their
 // *_test.cpp files only.
 #ifndef CORVANE_TESTS_UNIT_FAULT_ENV_H_
 #define CORVANE_TESTS_UNIT_FAULT_ENV_H_
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -24,6 +28,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/env.h"
 #include "platform/name_rules.h"
@@ -59,6 +65,10 @@ class FaultEnv final : public os::Env {
   // handle, as the OS does for a dead process (the next run must be able to
   // take the directory's lock), and reports a failure all the same.
   void CrashAfter(std::uint64_t k);
+  // The k-th operation, a Rename, is cut half-way as a rename made of a link
+  // and an unlink is (where the OS has no other way to rename without
+  // replacing): the new name is made, then the process dies.
+  void TornRenameAt(std::uint64_t k) { torn_at_ = k; }
   // action runs just before the k-th operation.
   void BeforeOp(std::uint64_t k, std::function<void()> action);
   void SetToday(const os::LocalDate& date) { today_ = date; }
@@ -126,12 +136,14 @@ class FaultEnv final : public os::Env {
   template <typename Forward>
   os::ErrorCode Mutate(std::string what, Forward forward);
   std::string PathOf(os::FileHandle file) const;
+  void ExpectClosed(std::string_view path) const;
   void Track(os::ErrorCode error, os::FileHandle file, std::string_view path);
 
   os::Env& base_;
   std::uint64_t count_ = 0;
   std::uint64_t fail_at_ = 0;
   std::uint64_t crash_after_ = 0;
+  std::uint64_t torn_at_ = 0;
   std::uint64_t before_at_ = 0;
   std::uint64_t injected_ = 0;
   os::ErrorCode error_ = os::Ok;
@@ -166,7 +178,7 @@ inline void FaultEnv::BeforeOp(std::uint64_t k, std::function<void()> action) {
 }
 
 inline void FaultEnv::Reset() {
-  count_ = fail_at_ = crash_after_ = before_at_ = injected_ = 0;
+  count_ = fail_at_ = crash_after_ = torn_at_ = before_at_ = injected_ = 0;
   error_ = os::Ok;
   from_then_on_ = short_write_ = crashed_ = false;
   before_ = nullptr;
@@ -220,6 +232,12 @@ os::ErrorCode FaultEnv::Mutate(std::string what, Forward forward) {
 inline std::string FaultEnv::PathOf(os::FileHandle file) const {
   const auto found = open_.find(file.Value);
   return found == open_.end() ? "<not open>" : found->second;
+}
+
+inline void FaultEnv::ExpectClosed(std::string_view path) const {
+  for (const auto& [handle, open] : open_) {
+    EXPECT_FALSE(os::EqualIgnoringCase(open, path)) << path << " is moved or deleted while open";
+  }
 }
 
 inline void FaultEnv::Track(os::ErrorCode error, os::FileHandle file, std::string_view path) {
@@ -293,11 +311,26 @@ inline os::ErrorCode FaultEnv::Stat(std::string_view path, os::EntryInfo* info) 
 inline os::ErrorCode FaultEnv::Rename(std::string_view from, std::string_view to) {
   // Between two directories, as if they lay on two file systems.
   const bool across = across_ && os::DirectoryPart(from) != os::DirectoryPart(to);
-  return Mutate("Rename " + std::string(from) + " -> " + std::string(to),
-                [&] { return across ? os::NotSameDevice : base_.Rename(from, to); });
+  ExpectClosed(from);
+  ExpectClosed(to);
+  return Mutate("Rename " + std::string(from) + " -> " + std::string(to), [&] {
+    if (across) return os::NotSameDevice;
+    if (count_ != torn_at_) return base_.Rename(from, to);
+    const auto native = [](std::string_view path) {
+      std::string name(path);
+      std::replace(name.begin(), name.end(), '\\', '/');
+      return name;
+    };
+    std::error_code error;
+    std::filesystem::create_hard_link(native(from), native(to), error);
+    crashed_ = true;
+    return kDead;
+  });
 }
 
 inline os::ErrorCode FaultEnv::Replace(std::string_view from, std::string_view to) {
+  ExpectClosed(from);
+  ExpectClosed(to);
   return Mutate("Replace " + std::string(from) + " -> " + std::string(to),
                 [&] { return base_.Replace(from, to); });
 }
@@ -308,6 +341,7 @@ inline os::ErrorCode FaultEnv::CopyNew(std::string_view from, std::string_view t
 }
 
 inline os::ErrorCode FaultEnv::Delete(std::string_view path) {
+  ExpectClosed(path);
   return Mutate("Delete " + std::string(path), [&] { return base_.Delete(path); });
 }
 

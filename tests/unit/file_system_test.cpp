@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "base/text_file.h"
+#include "fault_env.h"
 #include "files/name_listing.h"
 
 namespace corvane::os {
@@ -50,14 +52,15 @@ class FileSystemTest : public ::testing::Test {
     std::ifstream in(dir_ / relative, std::ios::binary);
     return Str(std::istreambuf_iterator<char>(in), {});
   }
-  // What a search delivers (a probe: the one name found, or ""), blank-separated.
+  // What a search delivers (a probe: the one name found, or ""), blank-separated;
+  // an entry delivered without its name shows as "?".
   Str Search(const Str& mask) {
     Str names;
     DirectorySearch search;
     DirEntry entry;
     for (bool found = search.Start(&files_, P(mask), &entry) == Ok; found;
          found = search.Next(&entry)) {
-      names.append(names.empty() ? "" : " ").append(entry.View());
+      names.append(names.empty() ? "" : " ").append(entry.View().empty() ? "?" : entry.View());
     }
     return names;
   }
@@ -106,6 +109,8 @@ TEST_F(FileSystemTest, SearchesErrorNumbersAndWrites) {
     EXPECT_EQ(Search(mask), "") << mask;
   EXPECT_EQ(Search("in/a.tic"), "A.TIC");
   EXPECT_TRUE(files_.SameEntry(P("in") + "\\", P("IN") + "\\"));
+  EXPECT_TRUE(files_.SameEntry(P("in/b.tic"), P("IN/B.TIC")));
+  EXPECT_FALSE(files_.SameEntry(P("in/b.tic"), P("in/A.TIC")));
   EXPECT_FALSE(files_.SameEntry(P("missing") + "\\", P("missing") + "\\"));
   FileHandle file;
   DirectorySearch search;
@@ -201,8 +206,12 @@ TEST_F(FileSystemTest, CaseTiesOnPosix) {
                                  Read("DIR/B.zip"), Read("dir/b.zip"), Read("dIR/X.TXT")};
   EXPECT_EQ(seen, (std::vector<Str>{"2", "2", "1", "3", "4", "error 2"}));
   EXPECT_EQ(Search("dir/*.zip"), "A.zip a.Zip B.ZIP link.zip");
-  // ...but it does not move: its data would stay behind.
+  // ...but it does not move, nor is it replaced: its data would stay behind,
+  // or the link would go. Deleting it takes the link alone.
   EXPECT_EQ(files_.MoveFileTo(P("dir/LINK.zip"), P("Dir/moved.zip")), AccessDenied);
+  EXPECT_EQ(files_.ReplaceFile(P("dir/x.txt"), P("dir/LINK.zip")), AccessDenied);
+  EXPECT_EQ(files_.RemoveFile(P("dir/link.zip")), Ok);
+  EXPECT_EQ(Listing("dir"), "A.zip B.ZIP a.Zip dangling.zip x.txt");
 }
 
 // A directory that cannot be read is an error, never "no such file", for a
@@ -240,6 +249,45 @@ TEST_F(FileSystemTest, ADirectoryThatCannotBeReadIsAnErrorNotAMiss) {
   EXPECT_EQ(Search("in/FILE.ZIP"), "file.zip");
 }
 #endif  // _WIN32
+
+// A directory that may be entered but not listed: each name is asked of the
+// entry itself, and a search is refused rather than finding nothing.
+TEST_F(FileSystemTest, ADirectoryThatMayNotBeListedIsAskedNameByName) {
+  Put("in/file.zip in/sub/");
+  test::FaultEnv denied(env_);
+  denied.FailListing(AccessDenied);
+  FileSystem files(&denied);
+  using Found = FileSystem::Found;
+  Found found[3] = {};
+  const ErrorCode errors[] = {files.Look(P("in/file.zip"), &found[0]),
+                              files.Look(P("in/none.zip"), &found[1]),
+                              files.Look(P("in/sub"), &found[2])};
+  EXPECT_EQ(std::vector<ErrorCode>(std::begin(errors), std::end(errors)),
+            (std::vector<ErrorCode>{Ok, Ok, Ok}));
+  EXPECT_EQ(std::vector<Found>(std::begin(found), std::end(found)),
+            (std::vector<Found>{Found::PlainFile, Found::Nothing, Found::Other}));
+  DirectorySearch search;
+  DirEntry entry;
+  EXPECT_EQ(search.Start(&files, P("in/*.zip"), &entry), AccessDenied);
+}
+
+// Another program cuts a file short after it was opened: the lines still
+// there are read, then the reading stops with a read error, never taking
+// the missing bytes for text.
+TEST_F(FileSystemTest, AFileCutShortWhileReadIsAReadError) {
+  Str lines;
+  for (int i = 0; i < 100; ++i) lines += Str(48, 'a') + "\r\n";
+  Put("long.txt", lines);
+  TextReader reader;
+  Text line;
+  ASSERT_EQ(reader.Open(files_, P("long.txt")), Ok);
+  fs::resize_file(dir_ / "long.txt", 100);
+  int read = 0;
+  while (reader.ReadLine(&line) && line.View() == Str(48, 'a')) ++read;
+  EXPECT_EQ(read, 2);  // the 100 bytes left
+  EXPECT_EQ(reader.Error(), ReadFault);
+  EXPECT_EQ(reader.Close(), Ok);
+}
 
 // The listing alone: ties, the program's own changes, and enough additions
 // to merge its two sorted runs more than once.

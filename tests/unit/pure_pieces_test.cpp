@@ -82,25 +82,32 @@ TEST(PureHelpers, MasksPatternsAndNameOrder) {
       "|=11, |ANY=10, NEWS|NEW=00, N?WS|NEWS=11, N*S|NEWSX=10, N*S|NEWT=00, *B|XB=11, "
       "NEWS*|NEWS=11, *|=11, \xE4|\xC4=00, **|A=11, A*C|ABCBC=11, *.tic|.tic=11, "
       "*.tic|a.tic.bak=10, *.tic|atic=00, ?.tic|ab.tic=00, a?c|ABC=11, a*b*c|aXXbYYc=11, "
-      "a*b*c|aXXbYY=00, *ab|aab=01, a?|A=00";
+      "a*b*c|aXXbYY=00, *ab|aab=01, a?|A=00, aa*a*|aab=00";
   Walk(matches, [](const Str& c) {
     const Str pattern = c.substr(0, c.find('|')), name = c.substr(c.find('|') + 1);
     return S(MaskMatch(pattern, name)) + S(os::WildcardMatch(pattern, name));
   });
-  EXPECT_EQ(
-      J(os::EqualIgnoringCase("News.Zip", "NEWS.ZIP"), os::EqualIgnoringCase("a.zip", "a.zi")),
-      "1|0|");
+  // A pattern ends with its view, whatever follows it in memory.
+  EXPECT_FALSE(os::WildcardMatch(std::string_view("a*", 1), "ab"));
+  EXPECT_EQ(J(os::EqualIgnoringCase("News.Zip", "NEWS.ZIP"), os::EqualIgnoringCase("a.zip", "a.zi"),
+              os::EqualIgnoringCase("b.zip", "a.zip")),
+            "1|0|0|");
   EXPECT_EQ(J(os::IsDeliverableName(Str(255, 'n')), os::IsDeliverableName(Str(256, 'n')),
               os::IsDeliverableName("a b.tic"), os::IsDeliverableName("a\x1f.tic"),
               IsSafeFileName("a b.zip"), IsSafeFileName(""), IsSafeFileName("."),
               IsSafeFileName(".."), IsSafeFileName("a\x1f")),
             "1|0|1|0|1|0|0|0|0|");
+  // A directory of 236 characters, given with or without its closing
+  // backslash, is the longest with room for every name a run makes there.
+  const Str room(236, 'd');
+  const auto fits = [](const Str& dir) { return FitsShortNames(dir, AsDirectory(dir).View()); };
+  EXPECT_EQ(J(fits(room), fits(room + "\\"), fits(room + "d"), fits(room + "d\\")), "1|1|0|0|");
   const char* sorted[] = {"a.tic", "ab", "AB.tic", "ab.tic", "abc", "a_", "B.tic", "c.tic"};
   for (std::size_t i = 0; i < std::size(sorted); ++i) {
-    EXPECT_EQ(os::CompareNames(sorted[i], sorted[i]), 0) << sorted[i];
+    EXPECT_FALSE(os::NameBefore(sorted[i], sorted[i])) << sorted[i];
     for (std::size_t j = i + 1; j < std::size(sorted); ++j) {
-      EXPECT_LT(os::CompareNames(sorted[i], sorted[j]), 0) << sorted[i] << " " << sorted[j];
-      EXPECT_GT(os::CompareNames(sorted[j], sorted[i]), 0) << sorted[i] << " " << sorted[j];
+      EXPECT_TRUE(os::NameBefore(sorted[i], sorted[j]) && !os::NameBefore(sorted[j], sorted[i]))
+          << sorted[i] << " " << sorted[j];
     }
   }
 }

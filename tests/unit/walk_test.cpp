@@ -1,13 +1,14 @@
 // Fault walks: every operation that can change the disk, in each mode and in
 // whole cron cycles, is in turn the last one before a kill, the first one on
-// a full disk, one on a file another program holds and, if it is a write, a
-// short one. The node is
-// real (a temporary directory); the faults come from FaultEnv. After the
-// faulted runs, and again after a recovery cycle without faults, every
-// ticket, announced file and marker stands exactly once in the inbound or in
-// BadTics and is unchanged, ticbase.dat holds whole records, no file is left
-// open, no run that met a failure it could not get past exits 0, and every
-// ticket taken in is in exactly one report of a run that exited 0.
+// a full disk or a read-only one, one on a file another program holds and, if
+// it is a write, a short one. The node is real (a temporary directory); the
+// faults come from FaultEnv. After the faulted runs, and again after a
+// recovery cycle without faults, every ticket, announced file and marker
+// stands exactly once in the inbound or in BadTics and is unchanged,
+// ticbase.dat holds whole records, no file is left open, no run that met a
+// failure it could not get past exits 0 (one that stops names the failure),
+// every ticket taken in is in exactly one report of a run that exited 0, and
+// at the end no scratch file is left.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -94,12 +95,13 @@ class Node {
   void Arrive() { Add("in/late.zip", "late bytes"); }
   void RemoveOldCopy() { fs::remove("bad/GAME.ZIP"); }
 
-  // Between runs a file may stand under the hidden name of a move left half
-  // done (`hidden`), which the next run clears: the one copy of it, or a
-  // spare one beside the file itself.
+  // Between runs (`hidden`) a move left half done may show, and the next run
+  // clears it: a file under its hidden name (the one copy of it, or a spare
+  // one beside the file itself), or under two names that are one file.
   void Check(const char* when, bool hidden) const {
     SCOPED_TRACE(when);
     std::vector<int> seen(items_.size()), seen_hidden(items_.size());
+    std::vector<fs::path> where(items_.size());
     for (const char* directory : {"in", "bad"}) {
       for (const auto& entry : fs::directory_iterator(directory)) {
         std::string name = entry.path().filename().string();
@@ -115,7 +117,13 @@ class Node {
         if (item == items_.end()) {
           ADD_FAILURE() << "stray or damaged " << directory << "/" << entry.path().filename();
         } else {
-          ++(is_hidden ? seen_hidden : seen)[static_cast<std::size_t>(item - items_.begin())];
+          const auto i = static_cast<std::size_t>(item - items_.begin());
+          if (is_hidden) {
+            ++seen_hidden[i];
+          } else if (seen[i] == 0 || !hidden || !fs::equivalent(where[i], entry.path())) {
+            ++seen[i];
+            where[i] = entry.path();
+          }
         }
       }
     }
@@ -128,6 +136,12 @@ class Node {
       EXPECT_EQ(fs::file_size("ticbase.dat") % kRecordSize, 0u) << "a part record";
     }
     EXPECT_EQ(Slurp("prefix.nef"), kPrefix);
+    // Once runs have put right what a stopped one left, the working
+    // directory holds what a sysop expects there and no scratch file.
+    for (const auto& entry : fs::directory_iterator(".")) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_TRUE(hidden || std::ranges::count(kKept, name) == 1) << name << " left behind";
+    }
   }
 
   // Counts the entries of each announced file in a report: its name and its
@@ -181,6 +195,8 @@ class Node {
     if (!disk.empty()) Add("in/" + disk, bytes.empty() ? name + " brought " + file : bytes);
   }
 
+  static constexpr std::string_view kKept[] = {"in",          "in2",         "bad",  "prefix.nef",
+                                               "ticbase.dat", "ticbase.rep", "r.txt"};
   static constexpr const char* kAnnounced[] = {"NODEDIFF.A48", "TOOL.ZIP", "GAME.ZIP", "LATE.ZIP",
                                                "OLD.ZIP"};
   fs::path home_, dir_;
@@ -266,14 +282,22 @@ struct FaultKind {
   const char* name;
   const char* only;  // walks the operations whose log line begins so
   void (*arm)(FaultEnv&, std::uint64_t k);
+  const char* stop;  // what a run stopped by this fault tells the sysop
 };
 const FaultKind kFaults[] = {
-    {"killed after", "", [](FaultEnv& env, std::uint64_t k) { env.CrashAfter(k); }},
+    {"killed after", "", [](FaultEnv& env, std::uint64_t k) { env.CrashAfter(k); }, ""},
     {"disk full from", "",
-     [](FaultEnv& env, std::uint64_t k) { env.FailAt(k, os::DiskFull, true); }},
-    {"short write at", "WriteAt", [](FaultEnv& env, std::uint64_t k) { env.ShortWriteAt(k); }},
+     [](FaultEnv& env, std::uint64_t k) { env.FailAt(k, os::DiskFull, true); },
+     "Runtime error 112: disk full"},
+    {"read-only from", "",
+     [](FaultEnv& env, std::uint64_t k) { env.FailAt(k, os::WriteProtect, true); },
+     "Runtime error 19: write-protected"},
+    {"short write at", "WriteAt", [](FaultEnv& env, std::uint64_t k) { env.ShortWriteAt(k); },
+     "Runtime error 101: write error"},
+    {"torn rename at", "Rename", [](FaultEnv& env, std::uint64_t k) { env.TornRenameAt(k); }, ""},
     {"file in use at", "",
-     [](FaultEnv& env, std::uint64_t k) { env.FailAt(k, os::SharingViolation); }},
+     [](FaultEnv& env, std::uint64_t k) { env.FailAt(k, os::SharingViolation); },
+     "Runtime error 32: file in use"},
 };
 
 // What one pass over a scenario saw: the operations of its walked runs and
@@ -309,8 +333,8 @@ int RunMode(FaultEnv& env, char mode, Node* node = nullptr, bool committed = fal
 // recovery cycle without faults, checking the node after both.
 // `tidy`: the fault lands on an operation that only tidies up (a scratch file
 // going after the report is committed), which a run may fail silently.
-Pass RunPass(const Scenario& s, std::uint64_t other_at, const std::function<void(FaultEnv&)>& arm,
-             bool tidy = false) {
+Pass RunPass(const Scenario& s, std::uint64_t other_at, const FaultKind* fault = nullptr,
+             std::uint64_t k = 0, bool tidy = false) {
   Node node;
   FaultEnv env(os::RealEnv());
   env.SetToday({2026, 12, 6, 0});
@@ -318,7 +342,7 @@ Pass RunPass(const Scenario& s, std::uint64_t other_at, const std::function<void
   Pass pass;
   for (const char* mode = s.prep; *mode; ++mode) EXPECT_EQ(RunMode(env, *mode, &node), 0);
   env.Reset();
-  arm(env);
+  if (fault != nullptr) fault->arm(env, k);
   if (other_at != 0) env.BeforeOp(other_at, [&] { (node.*s.other)(); });
   for (const char* mode = s.runs; *mode; ++mode) {
     const std::uint64_t injected = env.Injected();
@@ -331,6 +355,15 @@ Pass RunPass(const Scenario& s, std::uint64_t other_at, const std::function<void
     EXPECT_TRUE(code != 0 || !hit || tidy || env.Out().find("Can't") != std::string::npos)
         << "mode " << *mode << " exited 0 after a fault:\n"
         << env.Out();
+    // A run a fault stopped says which, by its number and its words.
+    if (code > 1) {
+      const auto stop =
+          std::find_if(std::begin(kFaults), std::end(kFaults), [&](const FaultKind& f) {
+            return std::string(f.stop).find(" " + std::to_string(code) + ":") != std::string::npos;
+          });
+      EXPECT_TRUE(stop != std::end(kFaults) && env.Err().find(stop->stop) != std::string::npos)
+          << "mode " << *mode << " exited " << code << ": " << env.Err();
+    }
     if (code != 0) break;
   }
   pass.log = env.Log();
@@ -350,16 +383,15 @@ Pass RunPass(const Scenario& s, std::uint64_t other_at, const std::function<void
 // Walks every fault over every operation of the scenario.
 void WalkOver(const Scenario& s) {
   SCOPED_TRACE(s.name);
-  const auto none = [](FaultEnv&) {};
   std::uint64_t other_at = 0;
   if (s.other != nullptr) {
-    const std::vector<std::string> log = RunPass(s, 0, none).log;
+    const std::vector<std::string> log = RunPass(s, 0).log;
     const auto at = std::find_if(
         log.begin(), log.end(), [&](const std::string& line) { return line.find(s.trigger) == 0; });
     ASSERT_NE(at, log.end()) << "no " << s.trigger;
     other_at = static_cast<std::uint64_t>(at - log.begin()) + 1;
   }
-  const Pass clean = RunPass(s, other_at, none);
+  const Pass clean = RunPass(s, other_at);
   ASSERT_FALSE(clean.log.empty());
   for (const FaultKind& fault : kFaults) {
     for (std::uint64_t k = 1; k <= clean.log.size(); ++k) {
@@ -374,8 +406,7 @@ void WalkOver(const Scenario& s) {
       for (std::uint64_t j = k; j > 0 && clean.modes[j - 1] == '2' && !tidy; --j) {
         tidy = clean.log[j - 1].starts_with("Replace ticbase.new") && (j < k || &fault == kFaults);
       }
-      RunPass(
-          s, other_at, [&](FaultEnv& env) { fault.arm(env, k); }, tidy);
+      RunPass(s, other_at, &fault, k, tidy);
     }
   }
 }
