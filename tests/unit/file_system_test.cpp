@@ -126,6 +126,7 @@ TEST_F(FileSystemTest, SearchesErrorNumbersAndWrites) {
       files_.RemoveFile(P("in/locked.tic")),
       files_.CreateTruncated(P("in/locked.tic"), &file),
       files_.MoveFileTo(P("in/FILE.ZIP"), P("bad/file.zip")),
+      env_.Rename(P("in/file.zip"), P("bad/FILE.ZIP")),  // past a listing that missed it
       files_.MoveFileTo(P("adir"), P("bad/adir")),
       env_.ReadAt(FileHandle{}, 0, &byte, 1, &got),
       search.Start(&files_, P("adir/*.tic"), &entry),
@@ -134,11 +135,11 @@ TEST_F(FileSystemTest, SearchesErrorNumbersAndWrites) {
       files_.CheckDirectory(P("ADIR")),
       files_.CheckDirectory(P("in/file.zip")),
   };
-  EXPECT_EQ(
-      std::vector<ErrorCode>(std::begin(errors), std::end(errors)),
-      (std::vector<ErrorCode>{PathNotFound, AccessDenied, PathNotFound, InvalidName, AccessDenied,
-                              AccessDenied, AccessDenied, AlreadyExists, AccessDenied, FileNotOpen,
-                              FileNotFound, PathNotFound, PathNotFound, Ok, PathNotFound}));
+  EXPECT_EQ(std::vector<ErrorCode>(std::begin(errors), std::end(errors)),
+            (std::vector<ErrorCode>{PathNotFound, AccessDenied, PathNotFound, InvalidName,
+                                    AccessDenied, AccessDenied, AccessDenied, AlreadyExists,
+                                    AlreadyExists, AccessDenied, FileNotOpen, FileNotFound,
+                                    PathNotFound, PathNotFound, Ok, PathNotFound}));
   fs::permissions(dir_ / "in/locked.tic", fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(Get("in/locked.tic") + Get("bad/FILE.ZIP") + Get("in/file.zip"), "xoldnew");
   // Every component resolves ignoring case, and a file keeps its name on disk;
@@ -248,6 +249,28 @@ TEST_F(FileSystemTest, ADirectoryThatCannotBeReadIsAnErrorNotAMiss) {
   for (const ErrorCode error : errors) EXPECT_EQ(error, TooManyOpenFiles);
   EXPECT_EQ(Search("in/FILE.ZIP"), "file.zip");
 }
+
+// A refused call lets go of every descriptor it took: a lock another run
+// holds, a directory opened or copied as a file, a copy onto a name that
+// exists.
+TEST_F(FileSystemTest, ARefusedCallKeepsNoDescriptor) {
+  Put("in/a.zip bad/a.zip");
+  const auto open_descriptors = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  FileHandle lock;
+  ASSERT_EQ(env_.LockDirectory(P("in"), &lock), Ok);
+  const auto before = open_descriptors();
+  FileHandle file;
+  const ErrorCode errors[] = {
+      env_.LockDirectory(P("in"), &file), env_.Open(P("in"), FileAccess::Read, &file, nullptr),
+      env_.CopyNew(P("in"), P("bad/in.copy")), env_.CopyNew(P("in/a.zip"), P("bad/a.zip"))};
+  EXPECT_EQ(open_descriptors(), before);
+  EXPECT_EQ(std::vector<ErrorCode>(std::begin(errors), std::end(errors)),
+            (std::vector<ErrorCode>{SharingViolation, AccessDenied, AccessDenied, AlreadyExists}));
+  EXPECT_EQ(Listing("bad"), "a.zip");
+  EXPECT_EQ(env_.Close(&lock), Ok);
+}
 #endif  // _WIN32
 
 // A directory that may be entered but not listed: each name is asked of the
@@ -293,7 +316,10 @@ TEST_F(FileSystemTest, AFileCutShortWhileReadIsAReadError) {
 // to merge its two sorted runs more than once.
 TEST(NameListingTest, FindsByTheRuleThroughAdditionsAndRemovals) {
   NameListing names;
-  for (const char* name : {"b.zip", "B.ZIP", "c.tic"}) names.Visit({name, EntryKind::Plain, false});
+  // A name longer than any Win32 name is one the program never asks for.
+  const Str longest(255, 'n'), too_long(256, 'n');
+  for (const Str& name : {Str("b.zip"), Str("B.ZIP"), Str("c.tic"), longest, too_long})
+    names.Visit({name, EntryKind::Plain, false});
   names.Seal();
   const auto find = [&names](std::string_view name) {
     NameListing::Held held;
@@ -301,6 +327,7 @@ TEST(NameListingTest, FindsByTheRuleThroughAdditionsAndRemovals) {
   };
   EXPECT_EQ(find("b.Zip") + " " + find("b.zip") + " " + find("C.TIC") + " " + find("d"),
             "B.ZIP b.zip c.tic -");
+  EXPECT_EQ(find(longest) + find(too_long), longest + "-");
   for (int i = 0; i < 1500; ++i) {
     Str name = "f";  // built by appending: GCC 12 -O2 sees a false overlap in "f" + ...
     name.append(std::to_string(i * 7919 % 1500)).append(".zip");
