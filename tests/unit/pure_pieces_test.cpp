@@ -89,6 +89,7 @@ TEST(PureHelpers, MasksPatternsAndNameOrder) {
   });
   // A pattern ends with its view, whatever follows it in memory.
   EXPECT_FALSE(os::WildcardMatch(std::string_view("a*", 1), "ab"));
+  EXPECT_TRUE(os::WildcardMatch(std::string_view("a*", 1), "a"));
   EXPECT_EQ(J(os::EqualIgnoringCase("News.Zip", "NEWS.ZIP"), os::EqualIgnoringCase("a.zip", "a.zi"),
               os::EqualIgnoringCase("b.zip", "a.zip")),
             "1|0|0|");
