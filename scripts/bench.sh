@@ -115,7 +115,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-declare -A time_us rss_kb calls items top_calls
+declare -A time_us=() rss_kb=() calls=() items=() top_calls=()
 differences=()
 
 program_of() { [ "$1" = c ] && echo "$corvane" || echo "$reference"; }
